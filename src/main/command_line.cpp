@@ -1,0 +1,97 @@
+#include "main/command_line.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace quennet {
+
+namespace {
+
+constexpr std::string_view TIMEOUT_OPTION = "--timeout-secs";
+constexpr std::string_view TIMEOUT_PREFIX = "--timeout-secs=";
+
+// One or more ASCII digits, any number of leading zeros, at most 2^64-1. Nothing for anything else.
+std::optional<std::uint64_t> parse_digits(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::optional<WorkshopId> parse_workshop_id(std::string_view text) {
+  const auto value = parse_digits(text);
+  if (!value || *value == 0) return std::nullopt;
+  return value;
+}
+
+// Like an id, but one leading plus sign is allowed: "+30" is 30 seconds.
+std::optional<std::uint64_t> parse_timeout(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto value = parse_digits(text);
+  if (!value || *value == 0) return std::nullopt;
+  return value;
+}
+
+Error usage_error(std::string reason) {
+  return Error{ErrorCode::Unknown, reason + "; " + USAGE, std::nullopt};
+}
+
+Error invalid_id_error(const std::string& arg) {
+  return Error{ErrorCode::ItemInvalid, "invalid workshop id " + arg + ": expected a positive integer",
+               arg};
+}
+
+}  // namespace
+
+Result<Command, Error> parse_command_line(std::span<const std::string> args) {
+  if (args.empty()) return Failure{usage_error("missing command")};
+  const std::string& word = args[0];
+  const bool download = word == "download";
+
+  Command command{CommandWord::Whoami, {}, DEFAULT_DOWNLOAD_TIMEOUT_SECS};
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (download && (arg == TIMEOUT_OPTION || arg.starts_with(TIMEOUT_PREFIX))) {
+      std::optional<std::uint64_t> timeout;
+      if (arg == TIMEOUT_OPTION) {
+        // The next argument is the value, whatever it looks like; it is not scanned again.
+        if (i + 1 < args.size()) timeout = parse_timeout(args[++i]);
+      } else {
+        timeout = parse_timeout(std::string_view(arg).substr(TIMEOUT_PREFIX.size()));
+      }
+      if (!timeout) return Failure{usage_error("--timeout-secs needs a positive integer")};
+      command.timeoutSecs = *timeout;
+      continue;
+    }
+    if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
+      return Failure{usage_error("unknown option " + arg)};
+    }
+    const auto id = parse_workshop_id(arg);
+    if (!id) return Failure{invalid_id_error(arg)};
+    command.ids.push_back(*id);
+  }
+
+  // 5 5 6 becomes 5 6; 5 6 5 stays as it is.
+  command.ids.erase(std::unique(command.ids.begin(), command.ids.end()), command.ids.end());
+
+  if (word == "status" || download || word == "unsubscribe") {
+    if (command.ids.empty()) return Failure{usage_error(word + " needs at least one workshopId")};
+    command.word = word == "status" ? CommandWord::Status
+                   : download       ? CommandWord::Download
+                                    : CommandWord::Unsubscribe;
+    return command;
+  }
+  if (word == "whoami") {
+    if (!command.ids.empty()) return Failure{usage_error("whoami takes no arguments")};
+    return command;
+  }
+  return Failure{usage_error("unknown command " + word)};
+}
+
+}  // namespace quennet

@@ -1,0 +1,78 @@
+#include "main/run.h"
+
+#include <optional>
+
+#include "main/command_line.h"
+#include "protocol/utf8.h"
+#include "steam/callbacks.h"
+#include "workshop/download.h"
+#include "workshop/status.h"
+#include "workshop/unsubscribe.h"
+
+namespace quennet {
+
+namespace {
+
+Ready identity(const SteamClient& client) {
+  const UserInterface user = client.user();
+  const std::uint64_t steam_id = user.api().SteamAPI_ISteamUser_GetSteamID(user.pointer());
+  const FriendsInterface friends = client.friends();
+  const char* persona = friends.api().SteamAPI_ISteamFriends_GetPersonaName(friends.pointer());
+  return Ready{steam_id, decode_utf8_lossy(persona ? std::string_view(persona) : std::string_view())};
+}
+
+bool run_command(const Command& command, const SteamClient& client, DownloadFailureList& failures,
+                 const RunEnvironment& environment) {
+  switch (command.word) {
+    case CommandWord::Whoami:
+      return true;
+    case CommandWord::Status:
+      run_status(client, command.ids, environment.emit);
+      return true;
+    case CommandWord::Download:
+      return run_download(client, failures, command.ids, command.timeoutSecs, environment.clock,
+                          environment.emit);
+    case CommandWord::Unsubscribe:
+      return run_unsubscribe(client, command.ids, environment.clock, environment.emit);
+  }
+  return false;
+}
+
+}  // namespace
+
+RunEnvironment production_environment() {
+  return RunEnvironment{production_steam_host(), platform::monotonic_clock(), emit};
+}
+
+int run(std::span<const std::string> args, const RunEnvironment& environment) {
+  auto parsed = parse_command_line(args);
+  if (!parsed) {
+    environment.emit(std::move(parsed.error()));
+    return 1;
+  }
+  const Command& command = parsed.value();
+
+  auto opened = SteamClient::init(environment.steam);
+  if (!opened) {
+    environment.emit(Error{ErrorCode::SteamNotRunning,
+                           "Could not connect to Steam (" + opened.error().describe() +
+                               "). Start Steam and log in with an account that owns DayZ, then try again.",
+                           std::nullopt});
+    return 1;
+  }
+  std::optional<SteamClient> client(std::move(opened.value()));
+  DownloadWatch watch = watch_download_results(*client);
+
+  environment.emit(identity(*client));
+  const bool succeeded = run_command(command, *client, *watch.failures, environment);
+  if (succeeded) environment.emit(Done{});
+
+  // Not the reverse of declaration: Steam is shut down first, while the download-result handler is
+  // still registered; its handle then finds no session and removes nothing.
+  client.reset();
+  watch.failures.reset();
+  watch.handle.release();
+  return succeeded ? 0 : 1;
+}
+
+}  // namespace quennet

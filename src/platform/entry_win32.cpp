@@ -1,0 +1,20 @@
+#include <windows.h>
+
+#include <string>
+
+#include "platform/arguments.h"
+#include "platform/entry.h"
+#include "platform/fatal.h"
+
+int wmain(int argc, wchar_t** argv) {
+  // We run hidden inside somebody's launcher: no system error dialog may ever wait for a click.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    std::optional<std::string> arg = quennet::platform::utf8_from_utf16(argv[i]);
+    if (!arg) quennet::platform::fatal_error("argument " + std::to_string(i) + " is not valid Unicode text");
+    args.push_back(std::move(*arg));
+  }
+  return quennet::program_main(std::move(args));
+}

@@ -1,0 +1,171 @@
+#include "workshop/download.h"
+
+#include <unordered_map>
+#include <vector>
+
+#include "workshop/item.h"
+
+namespace quennet {
+
+namespace {
+
+using platform::Nanoseconds;
+
+bool active(const DownloadTask& task) {
+  return task.phase != DownloadPhase::Complete && task.phase != DownloadPhase::Errored;
+}
+
+// Whole seconds since `start`; a clock reading before the start counts as none.
+std::uint64_t seconds_since(Nanoseconds start, Nanoseconds now) {
+  if (now <= start) return 0;
+  return static_cast<std::uint64_t>((now - start).count()) / 1'000'000'000u;
+}
+
+class Download {
+ public:
+  Download(const SteamClient& client, const platform::Clock& clock, const Emit& emit)
+      : client_(client), clock_(clock), emit_(emit) {}
+
+  bool run(DownloadFailureList& failures, std::span<const WorkshopId> ids, std::uint64_t timeoutSecs) {
+    const Nanoseconds start = clock_.now();
+    begin(ids);
+    for (;;) {
+      client_.run_callbacks();
+      for (const DownloadFailure& failure : failures.take_all()) fail_announced(failure);
+      for (DownloadTask& task : tasks_) advance(task);
+
+      bool any_active = false;
+      for (const DownloadTask& task : tasks_) {
+        if (task.phase == DownloadPhase::Errored) any_failed_ = true;
+        if (active(task)) any_active = true;
+      }
+      if (!any_active) return !any_failed_;
+
+      // Compared in whole seconds, so that a limit of 2^64-1 seconds cannot overflow a duration.
+      if (seconds_since(start, clock_.now()) >= timeoutSecs) {
+        for (DownloadTask& task : tasks_) {
+          if (!active(task)) continue;
+          fail(task, ErrorCode::Timeout,
+               "workshop item " + decimal(task.id) + " did not finish downloading within " +
+                   decimal(timeoutSecs) + "s");
+        }
+        return false;
+      }
+      clock_.sleep_for(POLL_INTERVAL);
+    }
+  }
+
+ private:
+  // One task per id, in order; items not yet subscribed get their subscribe call now. Tasks of the
+  // same id share one spacing slot, so their Progress records are spaced together.
+  void begin(std::span<const WorkshopId> ids) {
+    std::unordered_map<WorkshopId, std::size_t> slot_of;
+    tasks_.reserve(ids.size());
+    for (const WorkshopId id : ids) {
+      const auto [slot, added] = slot_of.emplace(id, last_progress_at_.size());
+      if (added) last_progress_at_.emplace_back();
+      DownloadTask task{id, DownloadPhase::Subscribed, std::nullopt, std::nullopt, slot->second};
+      if (!item_state(client_, id).subscribed) {
+        task.receiver = client_.ugc().subscribe_item(id);
+        task.phase = DownloadPhase::Subscribing;
+      }
+      tasks_.push_back(std::move(task));
+    }
+  }
+
+  // A failure Steam announced ends the first active task of that id; one that matches none is
+  // dropped.
+  void fail_announced(const DownloadFailure& failure) {
+    for (DownloadTask& task : tasks_) {
+      if (task.id != failure.id || !active(task)) continue;
+      fail(task, failure.failure.code,
+           "download of " + decimal(task.id) + " failed: " + failure.failure.message);
+      return;
+    }
+  }
+
+  void advance(DownloadTask& task) {
+    if (task.phase == DownloadPhase::Subscribing && !take_subscription(task)) return;
+    if (task.phase == DownloadPhase::Subscribed) {
+      const UgcInterface ugc = client_.ugc();
+      if (!ugc.api().SteamAPI_ISteamUGC_DownloadItem(ugc.pointer(), task.id, true)) {
+        fail(task, ErrorCode::ItemInvalid,
+             "Steam rejected the download of " + decimal(task.id) +
+                 ": the workshop id is invalid or you are not logged on");
+        return;
+      }
+      task.phase = DownloadPhase::Downloading;
+    }
+    if (task.phase == DownloadPhase::Downloading) poll(task);
+  }
+
+  // True when the subscription is confirmed and the task may go on in this same pass.
+  bool take_subscription(DownloadTask& task) {
+    Taken taken = task.receiver->try_take();
+    if (std::holds_alternative<NothingYet>(taken)) return false;
+    if (std::holds_alternative<Disconnected>(taken)) {
+      fail(task, ErrorCode::Unknown, "subscribe call for " + decimal(task.id) + " was dropped by Steam");
+      return false;
+    }
+    if (const auto* failed = std::get_if<Failed>(&std::get<CallOutcome>(taken))) {
+      fail(task, failed->failure.code,
+           "subscribing to " + decimal(task.id) + " failed: " + failed->failure.message);
+      return false;
+    }
+    task.receiver.reset();
+    task.phase = DownloadPhase::Subscribed;
+    return true;
+  }
+
+  void poll(DownloadTask& task) {
+    const ItemState state = item_state(client_, task.id);
+    std::optional<InstallInfo> info = install_info(client_, task.id);
+    if (state.installed && !state.needsUpdate && !state.downloading && info) {
+      // The bar the host has drawn ends at the total it was shown, whatever the size on disk.
+      const std::uint64_t total = task.lastProgress && task.lastProgress->total != 0
+                                      ? task.lastProgress->total
+                                      : info->sizeOnDisk;
+      emit_(Progress{task.id, total, total});
+      emit_(Installed{task.id, std::move(info->folder)});
+      task.phase = DownloadPhase::Complete;
+      return;
+    }
+
+    ByteCounts counts{0, 0};
+    const UgcInterface ugc = client_.ugc();
+    if (!ugc.api().SteamAPI_ISteamUGC_GetItemDownloadInfo(ugc.pointer(), task.id, &counts.done,
+                                                          &counts.total)) {
+      return;
+    }
+    if (counts.total == 0 || task.lastProgress == counts) return;
+    const Nanoseconds now = clock_.now();
+    std::optional<Nanoseconds>& last = last_progress_at_[task.spacingSlot];
+    if (last && now - *last < PROGRESS_MIN_INTERVAL) return;  // also when the clock reads earlier
+    last = now;
+    task.lastProgress = counts;
+    emit_(Progress{task.id, counts.done, counts.total});
+  }
+
+  void fail(DownloadTask& task, ErrorCode code, std::string message) {
+    emit_(item_error(code, std::move(message), task.id));
+    task.phase = DownloadPhase::Errored;
+    task.receiver.reset();
+  }
+
+  const SteamClient& client_;
+  const platform::Clock& clock_;
+  const Emit& emit_;
+  std::vector<DownloadTask> tasks_;
+  std::vector<std::optional<Nanoseconds>> last_progress_at_;  // by spacing slot
+  bool any_failed_ = false;
+};
+
+}  // namespace
+
+bool run_download(const SteamClient& client, DownloadFailureList& failures,
+                  std::span<const WorkshopId> ids, std::uint64_t timeoutSecs,
+                  const platform::Clock& clock, const Emit& emit) {
+  return Download(client, clock, emit).run(failures, ids, timeoutSecs);
+}
+
+}  // namespace quennet
