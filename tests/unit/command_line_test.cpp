@@ -1,0 +1,74 @@
+#include "main/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace quennet {
+namespace {
+
+Command accepted(std::vector<std::string> args) {
+  auto parsed = parse_command_line(args);
+  EXPECT_TRUE(parsed.ok()) << (parsed.ok() ? "" : parsed.error().message);
+  return parsed.ok() ? parsed.value() : Command{};
+}
+
+Error rejected(std::vector<std::string> args) {
+  auto parsed = parse_command_line(args);
+  EXPECT_FALSE(parsed.ok());
+  return parsed.ok() ? Error{} : parsed.error();
+}
+
+TEST(CommandLine, AcceptsIdsInOrderCollapsingOnlyAdjacentRepeats) {
+  const Command status = accepted({"status", "7", "7", "8", "7"});
+  EXPECT_EQ(status.word, CommandWord::Status);
+  EXPECT_EQ(status.ids, (std::vector<WorkshopId>{7, 8, 7}));
+
+  EXPECT_EQ(accepted({"unsubscribe", "5", "5", "6"}).ids, (std::vector<WorkshopId>{5, 6}));
+  EXPECT_EQ(accepted({"status", "007", "000000000000000000000000000007"}).ids,
+            (std::vector<WorkshopId>{7}));
+  EXPECT_EQ(accepted({"status", "18446744073709551615"}).ids,
+            (std::vector<WorkshopId>{18446744073709551615u}));
+
+  const Command whoami = accepted({"whoami"});
+  EXPECT_EQ(whoami.word, CommandWord::Whoami);
+  EXPECT_TRUE(whoami.ids.empty());
+}
+
+TEST(CommandLine, TimeoutIsTheLastOneGivenOrTheDefault) {
+  const Command plain = accepted({"download", "5"});
+  EXPECT_EQ(plain.word, CommandWord::Download);
+  EXPECT_EQ(plain.timeoutSecs, 1800u);
+
+  const Command mixed = accepted({"download", "--timeout-secs", "10", "5", "--timeout-secs=20", "6"});
+  EXPECT_EQ(mixed.ids, (std::vector<WorkshopId>{5, 6}));
+  EXPECT_EQ(mixed.timeoutSecs, 20u);
+
+  EXPECT_EQ(accepted({"download", "5", "--timeout-secs", "+30"}).timeoutSecs, 30u);
+  EXPECT_EQ(accepted({"download", "5", "--timeout-secs=0030"}).timeoutSecs, 30u);
+  EXPECT_EQ(accepted({"download", "5", "--timeout-secs", "18446744073709551615"}).timeoutSecs,
+            18446744073709551615u);
+}
+
+TEST(CommandLine, RejectsMalformedTimeouts) {
+  for (const std::string value : {"", "0", "+0", "-5", "++5", " 5", "5 ", "5s", "18446744073709551616",
+                                  "--timeout-secs", "0x10"}) {
+    const Error error = rejected({"download", "5", "--timeout-secs", value});
+    EXPECT_EQ(error.message.rfind("--timeout-secs needs a positive integer; usage: ", 0), 0u) << value;
+    EXPECT_EQ(error.code, ErrorCode::Unknown);
+    EXPECT_FALSE(error.workshopId.has_value());
+  }
+  EXPECT_EQ(rejected({"download", "5", "--timeout-secs"}).message.rfind("--timeout-secs needs", 0), 0u);
+  EXPECT_EQ(rejected({"download", "5", "--timeout-secs="}).message.rfind("--timeout-secs needs", 0), 0u);
+}
+
+TEST(CommandLine, RejectsIdsThatAreNotPositive64BitNumbers) {
+  for (const std::string arg : {"0", "00", "+5", "-5", "-", "5a", " 5", "", "18446744073709551616",
+                                "99999999999999999999", "\xC3\xA9"}) {
+    const Error error = rejected({"status", arg});
+    EXPECT_EQ(error.code, ErrorCode::ItemInvalid) << arg;
+    EXPECT_EQ(error.message, "invalid workshop id " + arg + ": expected a positive integer");
+    EXPECT_EQ(error.workshopId, arg);
+  }
+}
+
+}  // namespace
+}  // namespace quennet

@@ -1,0 +1,54 @@
+// In-process tests against the simulated Steam: the simulator's functions as the program's function
+// table, a virtual clock, and a recorder for the records a run writes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/clock.h"
+#include "protocol/emit.h"
+#include "steam/session.h"
+
+namespace quennet::test {
+
+// The simulator's own functions, taken by address: the compiler checks every type.
+SteamApi simulated_api();
+
+// Sets the environment for real and records each setting, then hands out simulated_api().
+SteamHost simulated_host();
+// "SteamAppId=221100" and so on, then "load", in the order the session did them.
+std::vector<std::string>& host_calls();
+
+// Starts the simulator's world afresh from `json` (empty: the demo world); a bad scenario fails the
+// test.
+void load_scenario(std::string_view json);
+// The simulator's calls since the scenario was loaded.
+std::vector<std::string> sim_log();
+// A session on the current scenario; the test fails when it cannot be opened.
+SteamClient open_session();
+
+// Time that moves only when the code under test sleeps, or when a test moves it.
+struct VirtualClock {
+  platform::Nanoseconds now{1'000'000'000'000};
+  platform::Nanoseconds extra_per_sleep{0};  // lets a test cross long limits in a few passes
+  std::size_t sleeps = 0;
+  platform::Clock clock();
+};
+
+// Records as the lines `emit` would write, each also noting how many simulator calls preceded it
+// and, given a clock, when it was written.
+struct Recorder {
+  const VirtualClock* clock = nullptr;
+  std::vector<std::string> lines;
+  std::vector<std::size_t> log_positions;
+  std::vector<platform::Nanoseconds> times;
+  Emit emit();
+};
+
+// Counts lines of `log` that begin with `prefix`.
+std::size_t count_calls(const std::vector<std::string>& log, std::string_view prefix);
+
+}  // namespace quennet::test
