@@ -1,0 +1,34 @@
+// The record of calls that tests read: one line per call, kept in memory (in-process tests) or
+// written to a file (the shared library), or nowhere.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sim/host.h"
+
+namespace steam_sim {
+
+class CallLog {
+ public:
+  // A log that keeps nothing.
+  CallLog() = default;
+
+  static CallLog in_memory();
+  // Writes each line to `file` at once, so a process killed mid-run still leaves every line it
+  // logged.
+  static CallLog to_file(host::File file);
+
+  void line(std::string_view text);
+  // The caller broke a rule of the library; handled harmlessly, but tests look for these.
+  void misuse(std::string_view what);
+
+  const std::string& memory() const { return memory_; }
+
+ private:
+  bool in_memory_ = false;
+  std::string memory_;
+  host::File file_;
+};
+
+}  // namespace steam_sim

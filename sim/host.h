@@ -1,0 +1,33 @@
+// The only part of the simulated Steam that knows the OS.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace steam_sim::host {
+
+// The value of environment variable `name` as UTF-8, or nothing when it is unset. On Windows this
+// is the process's real environment, which sees what the host program set with
+// SetEnvironmentVariableW.
+std::optional<std::string> environment_variable(const char* name);
+
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, CloseFile>;
+
+// Opens the file at the UTF-8 `path` with the C runtime's `mode` ("rb", "wb"). Returns null with
+// errno set on failure.
+File open_file(const std::string& path, const char* mode);
+
+// The size of standard output when it is a regular file (what the process has written to it so
+// far), or nothing when it is a pipe, a console or missing.
+std::optional<std::uint64_t> stdout_file_size();
+
+// Where the Steam client of this OS would install `item` of DayZ.
+std::string default_item_folder(std::uint64_t item);
+
+}  // namespace steam_sim::host

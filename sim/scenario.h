@@ -1,0 +1,111 @@
+// A scenario: the simulated Steam client's starting world and what happens in it, pass by pass.
+// Plain data; scenario_json.cpp reads it from JSON and demo_world.cpp builds the built-in one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "steam/flat_api.h"
+
+namespace steam_sim {
+
+inline constexpr std::uint32_t DAYZ_APP_ID = 221100;
+inline constexpr std::uint32_t INSTALL_TIMESTAMP = 1700000000;
+
+// Item-state bits.
+inline constexpr std::uint32_t STATE_SUBSCRIBED = 1;
+inline constexpr std::uint32_t STATE_INSTALLED = 4;
+inline constexpr std::uint32_t STATE_NEEDS_UPDATE = 8;
+inline constexpr std::uint32_t STATE_DOWNLOADING = 16;
+inline constexpr std::uint32_t STATE_DOWNLOAD_PENDING = 32;
+
+struct InstallInfo {
+  std::string folder;        // raw bytes, written NUL-terminated when they fit
+  std::optional<char> fill;  // instead: fill the caller's whole buffer, no NUL
+  std::uint64_t size = 0;
+  std::uint32_t timestamp = 0;
+};
+
+struct DownloadInfo {
+  std::uint64_t done = 0;
+  std::uint64_t total = 0;
+};
+
+// A download that DownloadItem starts and each pass advances.
+struct DownloadModel {
+  std::uint64_t size = 0;
+  std::uint64_t step = 0;  // bytes gained every `every_passes` passes
+  std::uint32_t every_passes = 1;
+  std::string folder;              // install folder once complete
+  std::uint32_t fail_at_pass = 0;  // 0: never fails
+  std::int32_t fail_result = 2;
+  std::uint32_t fail_app_id = DAYZ_APP_ID;
+};
+
+// What becomes of a SubscribeItem or UnsubscribeItem call.
+struct CallOutcome {
+  std::int32_t result = 1;
+  std::uint32_t after_passes = 1;
+  bool io_failure = false;
+  bool never = false;        // no completion notice ever
+  bool fetch_fails = false;  // GetAPICallResult never hands out the result
+  std::optional<SteamAPICall_t> handle;
+  std::optional<std::uint32_t> result_size;  // default: the record's natural size
+};
+
+// Changes to an item at the start of a pass; absent members leave it as it is.
+struct ScriptStep {
+  std::uint32_t pass = 1;
+  std::optional<std::uint32_t> state;
+  std::optional<std::optional<InstallInfo>> install;
+  std::optional<std::optional<DownloadInfo>> download_info;
+  std::optional<bool> accept_download;
+};
+
+struct ItemScenario {
+  PublishedFileId_t id = 0;
+  std::uint32_t state = 0;
+  std::optional<InstallInfo> install;
+  std::optional<DownloadInfo> download_info;
+  bool accept_download = true;
+  std::optional<DownloadModel> download;
+  CallOutcome subscribe;
+  CallOutcome unsubscribe;
+  std::vector<ScriptStep> script;
+};
+
+// A callback message queued at a pass, its data already laid out.
+struct ScheduledMessage {
+  std::uint32_t pass = 1;
+  std::int32_t id = 0;
+  std::string data;
+  std::optional<std::int32_t> size;  // the message's size field, when not the data's length
+  bool null_data = false;            // data address 0
+};
+
+struct Scenario {
+  std::int32_t init_result = 0;
+  std::string init_message;
+  std::uint64_t steam_id = 76561198000000000ULL;
+  std::optional<std::string> persona = "Survivor";  // nothing: GetPersonaName returns null
+  bool ugc = true;
+  bool user = true;
+  bool friends = true;
+  HSteamPipe pipe = 1;
+  std::vector<ItemScenario> items;
+  std::vector<ScheduledMessage> callbacks;
+};
+
+// Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.
+std::string parse_scenario(std::string_view json, Scenario& scenario);
+
+// The world played when no scenario is given.
+Scenario demo_scenario();
+
+// A world whose SteamAPI_InitFlat fails with `message`, for a scenario that cannot be used.
+Scenario failing_scenario(std::string message);
+
+}  // namespace steam_sim

@@ -1,0 +1,57 @@
+// How the shared library starts: on its first call it reads the scenario named by
+// STEAM_SIM_SCENARIO (unset: the demo world) and opens the log named by STEAM_SIM_LOG (unset: no
+// log). What goes wrong is told through SteamAPI_InitFlat, the one place a caller looks.
+#include <cerrno>
+#include <cstring>
+
+#include "sim/host.h"
+#include "sim/sim.h"
+
+namespace steam_sim {
+
+namespace {
+
+// Reads the whole file at `path` into `contents`. Returns "" or the reason it could not.
+std::string read_file(const std::string& path, std::string& contents) {
+  const host::File file = host::open_file(path, "rb");
+  if (!file) return std::strerror(errno);
+  char buffer[16384];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) contents.append(buffer, got);
+  if (std::ferror(file.get())) return std::strerror(errno);
+  return "";
+}
+
+Scenario scenario_from_environment() {
+  const std::optional<std::string> path = host::environment_variable("STEAM_SIM_SCENARIO");
+  if (!path) return demo_scenario();
+  std::string json;
+  std::string error = read_file(*path, json);
+  Scenario scenario;
+  if (error.empty()) error = parse_scenario(json, scenario);
+  if (!error.empty()) {
+    return failing_scenario("steam_sim: cannot use scenario " + *path + ": " + error);
+  }
+  return scenario;
+}
+
+}  // namespace
+
+void start(Sim& sim) {
+  Scenario scenario = scenario_from_environment();
+  CallLog log;
+  if (const std::optional<std::string> path = host::environment_variable("STEAM_SIM_LOG")) {
+    // Binary mode: the lines end in LF on every OS.
+    host::File file = host::open_file(*path, "wb");
+    if (file) {
+      log = CallLog::to_file(std::move(file));
+    } else {
+      // A test that asked for a log would otherwise fail far from the cause.
+      const std::string reason = std::strerror(errno);
+      scenario = failing_scenario("steam_sim: cannot write log " + *path + ": " + reason);
+    }
+  }
+  sim.begin(std::move(scenario), std::move(log));
+}
+
+}  // namespace steam_sim

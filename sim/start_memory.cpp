@@ -1,0 +1,9 @@
+// How the static library starts: the demo world with the log in memory, until a test loads a
+// scenario of its own.
+#include "sim/sim.h"
+
+namespace steam_sim {
+
+void start(Sim& sim) { sim.begin(demo_scenario(), CallLog::in_memory()); }
+
+}  // namespace steam_sim

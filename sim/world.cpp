@@ -1,0 +1,226 @@
+#include "sim/world.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sim/records.h"
+
+namespace steam_sim {
+
+namespace {
+
+Message notice(std::int32_t id, const std::string& data) {
+  Message message;
+  message.id = id;
+  message.data.assign(data.begin(), data.end());
+  message.size = static_cast<std::int32_t>(data.size());
+  return message;
+}
+
+bool installed_and_up_to_date(std::uint32_t state) {
+  return (state & STATE_INSTALLED) != 0 &&
+         (state & (STATE_NEEDS_UPDATE | STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING)) == 0;
+}
+
+}  // namespace
+
+World::World(Scenario scenario) : scenario_(std::move(scenario)) {
+  for (const ItemScenario& setup : scenario_.items) {
+    Item& entry = items_[setup.id];
+    entry.setup = setup;
+    entry.state = setup.state;
+    entry.install = setup.install;
+    entry.download_info = setup.download_info;
+    entry.accept_download = setup.accept_download;
+    for (const ScriptStep& step : setup.script)
+      scripts_.emplace(step.pass, std::pair(setup.id, step));
+    if (setup.subscribe.handle) forced_handles_.insert(*setup.subscribe.handle);
+    if (setup.unsubscribe.handle) forced_handles_.insert(*setup.unsubscribe.handle);
+  }
+  for (std::size_t i = 0; i < scenario_.callbacks.size(); ++i) {
+    scheduled_.emplace(scenario_.callbacks[i].pass, i);
+  }
+}
+
+World::Item& World::item(PublishedFileId_t id) {
+  // An item the scenario does not list starts with every default.
+  auto [entry, added] = items_.try_emplace(id);
+  if (added) entry->second.setup.id = id;
+  return entry->second;
+}
+
+const World::Item* World::find(PublishedFileId_t id) const {
+  auto entry = items_.find(id);
+  return entry == items_.end() ? nullptr : &entry->second;
+}
+
+std::uint32_t World::item_state(PublishedFileId_t id) const {
+  const Item* entry = find(id);
+  return entry ? entry->state : 0;
+}
+
+const InstallInfo* World::install_info(PublishedFileId_t id) const {
+  const Item* entry = find(id);
+  return entry && entry->install ? &*entry->install : nullptr;
+}
+
+std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
+  const Item* entry = find(id);
+  if (!entry) return std::nullopt;
+  // A running download reports its progress from the first pass after it started; until then, and
+  // once it has ended, the item's own answer stands.
+  if (entry->download_start && pass_ > *entry->download_start) {
+    return DownloadInfo{downloaded(*entry), entry->setup.download->size};
+  }
+  return entry->download_info;
+}
+
+std::uint64_t World::downloaded(const Item& entry) const {
+  const DownloadModel& model = *entry.setup.download;
+  const std::uint64_t steps = (pass_ - *entry.download_start) / model.every_passes;
+  if (model.step == 0) return 0;
+  if (steps > model.size / model.step) return model.size;  // and step * steps might overflow
+  return std::min(model.size, model.step * steps);
+}
+
+bool World::download_item(PublishedFileId_t id) {
+  Item& entry = item(id);
+  if (!entry.accept_download) return false;
+  if (entry.setup.download && !entry.download_start && !installed_and_up_to_date(entry.state)) {
+    entry.state |= STATE_SUBSCRIBED | STATE_DOWNLOAD_PENDING;
+    entry.download_start = pass_;
+    downloads_.push_back(id);
+  }
+  return true;
+}
+
+SteamAPICall_t World::next_handle() {
+  // Skip the handles that the scenario forces, so that only forced handles are ever shared.
+  while (forced_handles_.count(next_handle_) != 0) ++next_handle_;
+  return next_handle_++;
+}
+
+SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
+  const Item& entry = item(id);
+  const CallOutcome& outcome = subscribe ? entry.setup.subscribe : entry.setup.unsubscribe;
+  const SteamAPICall_t handle = outcome.handle ? *outcome.handle : next_handle();
+  if (!outcome.never) {
+    pending_.emplace(pass_ + outcome.after_passes, PendingCall{handle, id, subscribe, outcome});
+  }
+  return handle;
+}
+
+void World::run_pass() {
+  ++pass_;
+  apply_scripts();
+  std::vector<Message> call_notices;
+  std::vector<Message> download_notices;
+  complete_calls(call_notices);
+  advance_downloads(download_notices);
+  for (Message& message : call_notices) mailbox_.post(std::move(message));
+  for (Message& message : download_notices) mailbox_.post(std::move(message));
+  post_scheduled();
+}
+
+void World::apply_scripts() {
+  auto [first, last] = scripts_.equal_range(pass_);
+  for (auto step = first; step != last; ++step) {
+    Item& entry = item(step->second.first);
+    const ScriptStep& change = step->second.second;
+    if (change.state) entry.state = *change.state;
+    if (change.install) entry.install = *change.install;
+    if (change.download_info) entry.download_info = *change.download_info;
+    if (change.accept_download) entry.accept_download = *change.accept_download;
+  }
+  scripts_.erase(first, last);
+}
+
+void World::complete_calls(std::vector<Message>& notices) {
+  auto [first, last] = pending_.equal_range(pass_);
+  for (auto call = first; call != last; ++call) {
+    const PendingCall& done = call->second;
+    const CallOutcome& outcome = done.outcome;
+    if (outcome.result == 1) {
+      Item& entry = item(done.item);
+      if (done.subscribe) {
+        entry.state |= STATE_SUBSCRIBED;
+      } else {
+        entry.state &= ~STATE_SUBSCRIBED;
+      }
+    }
+    const std::int32_t result_id = done.subscribe ? SUBSCRIBE_RESULT_ID : UNSUBSCRIBE_RESULT_ID;
+    std::string record = subscription_result(outcome.result, done.item);
+    const auto size = outcome.result_size.value_or(static_cast<std::uint32_t>(record.size()));
+    if (!outcome.fetch_fails) {
+      completed_.emplace(std::pair(done.handle, result_id),
+                         CompletedCall{std::move(record), size, outcome.io_failure});
+    }
+    notices.push_back(
+        notice(CALL_COMPLETED_ID, call_completed_notice(done.handle, result_id, size)));
+  }
+  pending_.erase(first, last);
+}
+
+void World::advance_downloads(std::vector<Message>& notices) {
+  auto still_running = [&](PublishedFileId_t id) {
+    Item& entry = item(id);
+    const DownloadModel& model = *entry.setup.download;
+    const std::uint64_t k = pass_ - *entry.download_start;
+    if (model.fail_at_pass != 0 && k == model.fail_at_pass) {
+      entry.state &= ~(STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING);
+      entry.download_start.reset();
+      notices.push_back(notice(DOWNLOAD_RESULT_ID,
+                               download_result_notice(model.fail_app_id, id, model.fail_result)));
+      return false;
+    }
+    entry.state = (entry.state & ~STATE_DOWNLOAD_PENDING) | STATE_DOWNLOADING;
+    if (downloaded(entry) < model.size) return true;
+
+    entry.state = STATE_SUBSCRIBED | STATE_INSTALLED;
+    entry.install = InstallInfo{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
+    entry.download_info = DownloadInfo{model.size, model.size};
+    entry.download_start.reset();
+    notices.push_back(notice(DOWNLOAD_RESULT_ID, download_result_notice(DAYZ_APP_ID, id, 1)));
+    return false;
+  };
+  std::erase_if(downloads_, [&](PublishedFileId_t id) { return !still_running(id); });
+}
+
+void World::post_scheduled() {
+  auto [first, last] = scheduled_.equal_range(pass_);
+  for (auto entry = first; entry != last; ++entry) {
+    const ScheduledMessage& scheduled = scenario_.callbacks[entry->second];
+    Message message;
+    message.id = scheduled.id;
+    message.size = scheduled.size.value_or(static_cast<std::int32_t>(scheduled.data.size()));
+    message.null_data = scheduled.null_data;
+    // A size beyond the data is backed by zeros, so a caller that trusts it reads only our memory.
+    message.data.assign(scheduled.data.begin(), scheduled.data.end());
+    if (message.size > 0 && message.data.size() < static_cast<std::size_t>(message.size)) {
+      message.data.resize(static_cast<std::size_t>(message.size), 0);
+    }
+    mailbox_.post(std::move(message));
+  }
+  scheduled_.erase(first, last);
+}
+
+bool World::fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* buffer,
+                         std::size_t size, bool& io_failure) {
+  // Two calls forced onto one handle complete separately; the oldest result goes first.
+  const auto key = std::pair(handle, result_id);
+  const auto entry = completed_.lower_bound(key);
+  if (entry == completed_.end() || entry->first != key) return false;
+  const CompletedCall& done = entry->second;
+  const std::size_t copied = std::min<std::size_t>(size, done.size);
+  const std::size_t from_record = std::min(copied, done.record.size());
+  if (copied > 0) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::memcpy(bytes, done.record.data(), from_record);
+    std::memset(bytes + from_record, 0, copied - from_record);
+  }
+  io_failure = done.io_failure;
+  completed_.erase(entry);
+  return true;
+}
+
+}  // namespace steam_sim

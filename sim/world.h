@@ -1,0 +1,94 @@
+// The simulated Steam client's world: items, their downloads and subscriptions, pending call
+// results and the messages a pass produces. Knows nothing of callers, pipes or the log:
+// flat_api.cpp checks the calls and records them, and asks the world what happens.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/mailbox.h"
+#include "sim/scenario.h"
+
+namespace steam_sim {
+
+class World {
+ public:
+  explicit World(Scenario scenario);
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  const Scenario& scenario() const { return scenario_; }
+  Mailbox& mailbox() { return mailbox_; }
+
+  std::uint32_t item_state(PublishedFileId_t id) const;
+  const InstallInfo* install_info(PublishedFileId_t id) const;
+  std::optional<DownloadInfo> download_info(PublishedFileId_t id) const;
+
+  // What DownloadItem returns; starts the item's download model when there is one to start.
+  bool download_item(PublishedFileId_t id);
+
+  // Returns the call's handle; its result completes after the item's outcome says.
+  SteamAPICall_t subscribe(PublishedFileId_t id) { return start_call(id, true); }
+  SteamAPICall_t unsubscribe(PublishedFileId_t id) { return start_call(id, false); }
+
+  // One pass: scripts, then models, then the messages that fall due.
+  void run_pass();
+
+  // Hands out the oldest completed result of `handle` for `result_id`: copies up to `size` bytes of
+  // it into `buffer`, sets `io_failure` and forgets it. Returns false when there is none.
+  bool fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* buffer, std::size_t size,
+                    bool& io_failure);
+
+ private:
+  struct Item {
+    ItemScenario setup;
+    std::uint32_t state = 0;
+    std::optional<InstallInfo> install;
+    std::optional<DownloadInfo> download_info;
+    bool accept_download = true;
+    std::optional<std::uint64_t> download_start;  // the pass count when the running download began
+  };
+
+  struct PendingCall {
+    SteamAPICall_t handle = 0;
+    PublishedFileId_t item = 0;
+    bool subscribe = true;
+    CallOutcome outcome;
+  };
+
+  struct CompletedCall {
+    std::string record;      // the result record at its natural size
+    std::uint32_t size = 0;  // the size announced; past the record, zeros
+    bool io_failure = false;
+  };
+
+  Item& item(PublishedFileId_t id);
+  const Item* find(PublishedFileId_t id) const;
+  SteamAPICall_t start_call(PublishedFileId_t id, bool subscribe);
+  SteamAPICall_t next_handle();
+  std::uint64_t downloaded(const Item& item) const;
+
+  void apply_scripts();
+  void complete_calls(std::vector<Message>& notices);
+  void advance_downloads(std::vector<Message>& notices);
+  void post_scheduled();
+
+  Scenario scenario_;
+  std::uint64_t pass_ = 0;  // passes run so far; pass numbers start at 1
+  std::map<PublishedFileId_t, Item> items_;
+  std::multimap<std::uint64_t, std::pair<PublishedFileId_t, ScriptStep>> scripts_;  // by pass
+  std::multimap<std::uint64_t, std::size_t> scheduled_;  // by pass: index into scenario_.callbacks
+  std::multimap<std::uint64_t, PendingCall> pending_;    // by due pass, in call order
+  std::multimap<std::pair<SteamAPICall_t, std::int32_t>, CompletedCall> completed_;
+  std::vector<PublishedFileId_t> downloads_;  // running, in the order they started
+  std::set<SteamAPICall_t> forced_handles_;
+  SteamAPICall_t next_handle_ = 1000;
+  Mailbox mailbox_;
+};
+
+}  // namespace steam_sim
