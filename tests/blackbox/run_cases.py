@@ -24,7 +24,7 @@ SKIPPED = 77  # ctest's SKIP_RETURN_CODE for a file whose cases all need what th
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 
-BLOCK_KEYS = {"stdout", "stdout-prefix", "scenario", "log-contains", "log-exact", "log-absent",
+BLOCK_KEYS = {"stdout", "stdout-prefix", "stdout-match", "scenario", "log-contains", "log-exact", "log-absent",
               "log-count"}
 LINE_KEYS = {"args", "exit", "library", "platforms", "stdout-mode", "timeout", "log", "check", "stderr"}
 
@@ -122,34 +122,38 @@ class Runner:
 
         args = [a.encode("utf-8", "surrogateescape") for a in json.loads(field(case, "args", p, "[]"))]
         command = ([WINE_RUN, exe] if self.windows else [exe]) + args
-        mode = field(case, "stdout-mode", p, "pipe")
+        # Standard output and error go to files by default: a process that inherits them (a Wine
+        # helper started by the first run, say) cannot then keep us waiting for their end.
+        mode = field(case, "stdout-mode", p, "file")
         if mode == "closed":
             # The child starts with descriptor 1 closed, as a careless parent would leave it.
             command = ["sh", "-c", 'exec "$@" >&-', "sh"] + command
-        stdout_path = os.path.join(folder, "stdout")
         timeout = float(field(case, "timeout", p, "60"))
+        stdout_path = os.path.join(folder, "stdout")
+        stderr_path = os.path.join(folder, "stderr")
 
-        with open(stdout_path, "wb") as out:
-            target = out if mode == "file" else subprocess.PIPE
+        with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
             proc = subprocess.Popen(command, cwd=folder, env=env, stdin=subprocess.DEVNULL,
-                                    stdout=target, stderr=subprocess.PIPE, start_new_session=True)
+                                    stdout=subprocess.PIPE if mode == "pipe" else out, stderr=err,
+                                    start_new_session=True)
             try:
-                stdout, stderr = proc.communicate(timeout=timeout)
+                piped, _ = proc.communicate(timeout=timeout)
             except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.communicate()
                 return [f"no exit within {timeout:g} s"]
-        if mode == "file":
-            with open(stdout_path, "rb") as f:
-                stdout = f.read()
-        stdout = stdout or b""
-        with open(stdout_path, "wb") as f:
-            f.write(stdout)
+        if mode == "pipe":
+            with open(stdout_path, "wb") as f:
+                f.write(piped)
+        with open(stdout_path, "rb") as f:
+            stdout = f.read()
+        with open(stderr_path, "rb") as f:
+            stderr = f.read()
         log = b""
         if os.path.exists(log_path):
             with open(log_path, "rb") as f:
                 log = f.read()
-        return self.compare(case, stdout, proc.returncode, log, stderr or b"")
+        return self.compare(case, stdout, proc.returncode, log, stderr)
 
     def compare(self, case, stdout, status, log, stderr):
         p = self.options.platform
@@ -175,6 +179,15 @@ class Runner:
             want = "\n".join(substitute(line, values) for line in prefix)
             if not text.startswith(want):
                 failures.append("standard output does not start as expected:\n" + diff(want, text))
+
+        patterns = field(case, "stdout-match", p)
+        if patterns is not None:
+            lines = text.splitlines()
+            if len(lines) != len(patterns):
+                failures.append(f"{len(lines)} lines on standard output, expected {len(patterns)}:\n{text}")
+            for pattern, line in zip(patterns, lines):
+                if not re.fullmatch(substitute(pattern, values), line):
+                    failures.append(f"line does not match {pattern!r}: {line!r}")
 
         # quennet writes to standard error only for an internal error. Wine and Valve's library write
         # their own chatter there, so standard error is checked on Linux with our libraries only.
@@ -287,7 +300,7 @@ def main():
                 for failure in failures:
                     print("  " + failure.replace("\n", "\n  "))
             else:
-                print(f"ok   {case['name']}")
+                print(f"ok   {case['name']}", flush=True)
     for case in skipped:
         print(f"skip {case['name']}: Valve's Steam library was not fetched (no registry access?)")
     print(f"{len(jobs) - failed} passed, {failed} failed, {len(skipped)} skipped")
