@@ -145,18 +145,25 @@ void CallbackHandle::release() {
   }
 }
 
-CallOutcomeReceiver UgcInterface::subscribe_item(WorkshopId id) const {
+namespace {
+
+// Makes the asynchronous call and registers its completion under the handle it returns.
+CallOutcomeReceiver workshop_call(const SteamClient& client, SteamUGCObject* ugc,
+                                  SteamAPICall_t (*call)(SteamUGCObject*, PublishedFileId_t),
+                                  WorkshopId id) {
   OutcomeChannel channel = make_outcome_queue();
-  const SteamAPICall_t call = api().SteamAPI_ISteamUGC_SubscribeItem(pointer(), id);
-  client_.register_call_result(call, workshop_completion(std::move(channel.sender)));
+  client.register_call_result(call(ugc, id), workshop_completion(std::move(channel.sender)));
   return std::move(channel.receiver);
 }
 
+}  // namespace
+
+CallOutcomeReceiver UgcInterface::subscribe_item(WorkshopId id) const {
+  return workshop_call(client_, pointer(), api().SteamAPI_ISteamUGC_SubscribeItem, id);
+}
+
 CallOutcomeReceiver UgcInterface::unsubscribe_item(WorkshopId id) const {
-  OutcomeChannel channel = make_outcome_queue();
-  const SteamAPICall_t call = api().SteamAPI_ISteamUGC_UnsubscribeItem(pointer(), id);
-  client_.register_call_result(call, workshop_completion(std::move(channel.sender)));
-  return std::move(channel.receiver);
+  return workshop_call(client_, pointer(), api().SteamAPI_ISteamUGC_UnsubscribeItem, id);
 }
 
 void DownloadFailureList::post(DownloadFailure failure) {

@@ -49,8 +49,8 @@ using CallResultHandler = std::function<void(const void* result, std::size_t siz
 struct SessionState;
 class CallbackHandle;
 class UgcInterface;
-class UserInterface;
-class FriendsInterface;
+template <typename Object>
+class InterfaceHandle;
 
 // A strong share of the open session. Copies add shares; the last one to go shuts Steam down:
 // SteamAPI_Shutdown, then every callback handler is discarded, then every pending call result,
@@ -63,8 +63,8 @@ class SteamClient {
 
   // Fresh interface handles, asked of the library on every call and never cached.
   UgcInterface ugc() const;
-  UserInterface user() const;
-  FriendsInterface friends() const;
+  InterfaceHandle<SteamUserObject> user() const;
+  InterfaceHandle<SteamFriendsObject> friends() const;
 
   const SteamApi& api() const;
 
@@ -103,43 +103,29 @@ class CallbackHandle {
 
 // Interface handles: the raw interface pointer for one library call, and a share of the session
 // for as long as that call takes.
-class UgcInterface {
+template <typename Object>
+class InterfaceHandle {
  public:
-  UgcInterface(SteamClient client, SteamUGCObject* pointer) : client_(std::move(client)), pointer_(pointer) {}
+  InterfaceHandle(SteamClient client, Object* pointer) : client_(std::move(client)), pointer_(pointer) {}
   const SteamApi& api() const { return client_.api(); }
-  SteamUGCObject* pointer() const { return pointer_; }
+  Object* pointer() const { return pointer_; }
+
+ protected:
+  SteamClient client_;
+  Object* pointer_;
+};
+
+using UserInterface = InterfaceHandle<SteamUserObject>;
+using FriendsInterface = InterfaceHandle<SteamFriendsObject>;
+
+class UgcInterface : public InterfaceHandle<SteamUGCObject> {
+ public:
+  using InterfaceHandle::InterfaceHandle;
 
   // SubscribeItem / UnsubscribeItem, with the Workshop completion registered under the returned
   // API call handle. The handle is used as it comes, without any test for validity.
   CallOutcomeReceiver subscribe_item(WorkshopId id) const;
   CallOutcomeReceiver unsubscribe_item(WorkshopId id) const;
-
- private:
-  SteamClient client_;
-  SteamUGCObject* pointer_;
-};
-
-class UserInterface {
- public:
-  UserInterface(SteamClient client, SteamUserObject* pointer) : client_(std::move(client)), pointer_(pointer) {}
-  const SteamApi& api() const { return client_.api(); }
-  SteamUserObject* pointer() const { return pointer_; }
-
- private:
-  SteamClient client_;
-  SteamUserObject* pointer_;
-};
-
-class FriendsInterface {
- public:
-  FriendsInterface(SteamClient client, SteamFriendsObject* pointer)
-      : client_(std::move(client)), pointer_(pointer) {}
-  const SteamApi& api() const { return client_.api(); }
-  SteamFriendsObject* pointer() const { return pointer_; }
-
- private:
-  SteamClient client_;
-  SteamFriendsObject* pointer_;
 };
 
 // The session's state. Only the binding's own units reach into it.
