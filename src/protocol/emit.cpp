@@ -21,6 +21,7 @@ std::mutex& stdout_lock() {
 void emit(Event event) {
   std::lock_guard<std::mutex> hold(stdout_lock());
   std::string line;
+  line.reserve(256);  // most records in one allocation
   if (!serialise_event(event, line)) {
     platform::fatal_error("event serialisation failed: a record holds text that is not valid UTF-8");
   }

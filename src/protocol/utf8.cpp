@@ -51,17 +51,21 @@ bool is_valid_utf8(std::string_view bytes) {
 std::string decode_utf8_lossy(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());
+  // Well-formed runs are copied whole, when a replacement or the end interrupts them.
+  std::size_t valid_from = 0;
   std::size_t at = 0;
   while (at < bytes.size()) {
     const long length = sequence_at(bytes, at);
     if (length > 0) {
-      text.append(bytes.data() + at, static_cast<std::size_t>(length));
       at += static_cast<std::size_t>(length);
-    } else {
-      text += "\xEF\xBF\xBD";
-      at += static_cast<std::size_t>(-length);
+      continue;
     }
+    text.append(bytes.data() + valid_from, at - valid_from);
+    text += "\xEF\xBF\xBD";
+    at += static_cast<std::size_t>(-length);
+    valid_from = at;
   }
+  text.append(bytes.data() + valid_from, at - valid_from);
   return text;
 }
 

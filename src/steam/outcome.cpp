@@ -3,6 +3,9 @@
 namespace quennet {
 
 struct OutcomeQueue {
+  // Room for the one value made when the call is made, so that the pump allocates nothing for it.
+  OutcomeQueue() { values.reserve(1); }
+
   std::mutex lock;
   std::vector<CallOutcome> values;  // at most one in practice
   bool sender_open = true;

@@ -119,14 +119,15 @@ class Download {
 
   void poll(DownloadTask& task) {
     const ItemState state = item_state(client_, task.id);
-    std::optional<InstallInfo> info = install_info(client_, task.id);
-    if (state.installed && !state.needsUpdate && !state.downloading && info) {
+    InstallAnswer install;  // asked on every pass, decoded only for the Installed record
+    const bool has_install = read_install_info(client_, task.id, install);
+    if (state.installed && !state.needsUpdate && !state.downloading && has_install) {
       // The bar the host has drawn ends at the total it was shown, whatever the size on disk.
       const std::uint64_t total = task.lastProgress && task.lastProgress->total != 0
                                       ? task.lastProgress->total
-                                      : info->sizeOnDisk;
+                                      : install.sizeOnDisk;
       emit_(Progress{task.id, total, total});
-      emit_(Installed{task.id, std::move(info->folder)});
+      emit_(Installed{task.id, install.decode().folder});
       task.phase = DownloadPhase::Complete;
       return;
     }

@@ -1,5 +1,7 @@
 #include "workshop/item.h"
 
+#include <cstring>
+
 #include "protocol/utf8.h"
 
 namespace quennet {
@@ -18,17 +20,24 @@ ItemState item_state(const SteamClient& client, WorkshopId id) {
   return decode_item_state(ugc.api().SteamAPI_ISteamUGC_GetItemState(ugc.pointer(), id));
 }
 
-std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id) {
-  char folder[INSTALL_FOLDER_BUFFER] = {};
-  std::uint64_t size = 0;
-  std::uint32_t timestamp = 0;
+bool read_install_info(const SteamClient& client, WorkshopId id, InstallAnswer& answer) {
+  std::memset(answer.folder, 0, sizeof answer.folder);
+  answer.sizeOnDisk = 0;
+  answer.timestamp = 0;
   const UgcInterface ugc = client.ugc();
-  if (!ugc.api().SteamAPI_ISteamUGC_GetItemInstallInfo(ugc.pointer(), id, &size, folder,
-                                                       INSTALL_FOLDER_BUFFER, &timestamp)) {
-    return std::nullopt;
-  }
+  return ugc.api().SteamAPI_ISteamUGC_GetItemInstallInfo(ugc.pointer(), id, &answer.sizeOnDisk, answer.folder,
+                                                          INSTALL_FOLDER_BUFFER, &answer.timestamp);
+}
+
+InstallInfo InstallAnswer::decode() const {
   // A path that fills the whole buffer has no NUL: it ends at the buffer's end, never beyond.
-  return InstallInfo{decode_utf8_lossy(until_nul(folder, sizeof folder)), size, timestamp};
+  return InstallInfo{decode_utf8_lossy(until_nul(folder, sizeof folder)), sizeOnDisk, timestamp};
+}
+
+std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id) {
+  InstallAnswer answer;
+  if (!read_install_info(client, id, answer)) return std::nullopt;
+  return answer.decode();
 }
 
 }  // namespace quennet

@@ -37,8 +37,22 @@ struct InstallInfo {
   std::uint32_t timestamp;
 };
 
-// One GetItemInstallInfo call into a zeroed 4096-byte folder buffer. Nothing when Steam says the
-// item is not installed.
+// Install information as Steam wrote it, the folder still raw bytes: what the download's polling
+// reads on every pass, decoding the folder (a heap string) only once the item is complete.
+struct InstallAnswer {
+  char folder[INSTALL_FOLDER_BUFFER];
+  std::uint64_t sizeOnDisk;
+  std::uint32_t timestamp;
+
+  InstallInfo decode() const;
+};
+
+// One GetItemInstallInfo call into `answer`, its folder buffer zeroed first. False when Steam says
+// the item is not installed; `answer` then holds nothing of use.
+bool read_install_info(const SteamClient& client, WorkshopId id, InstallAnswer& answer);
+
+// One GetItemInstallInfo call into a zeroed 4096-byte folder buffer, decoded. Nothing when Steam
+// says the item is not installed.
 std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id);
 
 }  // namespace quennet
