@@ -17,6 +17,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 
 USAGE = ("usage: quennet status <workshopId>... | download <workshopId>... [--timeout-secs N] | "
          "unsubscribe <workshopId>... | whoami")
@@ -26,7 +27,8 @@ WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
 
 BLOCK_KEYS = {"stdout", "stdout-prefix", "stdout-match", "scenario", "log-contains", "log-exact", "log-absent",
               "log-count"}
-LINE_KEYS = {"args", "exit", "library", "platforms", "stdout-mode", "timeout", "log", "check", "stderr"}
+LINE_KEYS = {"args", "exit", "library", "platforms", "stdout-mode", "close-after", "timeout", "log", "check",
+             "stderr"}
 
 
 class CaseError(Exception):
@@ -84,6 +86,41 @@ def substitute(text, values):
     return re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
 
 
+GENERATOR = re.compile(r"\$\{(each|lines|repeat) ")
+
+
+def expand(text):
+    """Generated text, for cases with thousands of items: ${each FIRST COUNT TEMPLATE} is COUNT copies
+    of TEMPLATE joined by commas, ${lines FIRST COUNT TEMPLATE} the same joined by line feeds, $ID in
+    each copy being FIRST, FIRST+1, ... and $NL a line feed; ${repeat COUNT TEXT} is TEXT COUNT times.
+    The template runs to the brace that closes the ${, so it may hold braces in pairs."""
+    out, at = [], 0
+    while match := GENERATOR.search(text, at):
+        depth, end = 1, match.end()
+        while depth:
+            if end == len(text):
+                raise CaseError(f"${{{match.group(1)} has no closing brace")
+            depth += {"{": 1, "}": -1}.get(text[end], 0)
+            end += 1
+        body = text[match.end():end - 1]
+        if match.group(1) == "repeat":
+            count, _, piece = body.partition(" ")
+            generated = piece * int(count)
+        else:
+            first, count, template = body.split(" ", 2)
+            copies = (template.replace("$ID", str(int(first) + i)).replace("$NL", "\n") for i in range(int(count)))
+            generated = ("," if match.group(1) == "each" else "\n").join(copies)
+        out += [text[at:match.start()], generated]
+        at = end
+    return "".join(out) + text[at:]
+
+
+# A file being copied is open for writing; a child forked meanwhile by another thread inherits that
+# descriptor until it execs, and executing the copy then fails with "Text file busy". Copies and
+# starts take turns.
+SPAWN_LOCK = threading.Lock()
+
+
 class Runner:
     def __init__(self, options):
         self.options = options
@@ -103,10 +140,11 @@ class Runner:
         """Runs one case in `folder`; returns a list of failure texts (empty: passed)."""
         p = self.options.platform
         os.makedirs(folder)
-        exe = shutil.copy(self.options.exe, folder)
         library = self.library_source(field(case, "library", p, "sim"))
-        if library:
-            shutil.copy(library, folder)
+        with SPAWN_LOCK:
+            exe = shutil.copy(self.options.exe, folder)
+            if library:
+                shutil.copy(library, folder)
 
         env = {k: v for k, v in os.environ.items() if not k.startswith("STEAM_SIM_")}
         env.pop("SteamAppId", None)
@@ -117,11 +155,18 @@ class Runner:
         if scenario is not None:
             scenario_path = os.path.join(folder, "scenario.json")
             with open(scenario_path, "w", encoding="utf-8") as f:
-                f.write("\n".join(scenario) + "\n")
+                f.write(expand("\n".join(scenario)) + "\n")
             env["STEAM_SIM_SCENARIO"] = windows_path(scenario_path) if self.windows else scenario_path
 
-        args = [a.encode("utf-8", "surrogateescape") for a in json.loads(field(case, "args", p, "[]"))]
+        args = [a.encode("utf-8", "surrogateescape") for a in json.loads(expand(field(case, "args", p, "[]")))]
         command = ([WINE_RUN, exe] if self.windows else [exe]) + args
+        valgrind_log = os.path.join(folder, "valgrind.log")
+        if self.options.valgrind:
+            # Errors, and memory that nothing points to any more, fail the run. Memory still reachable
+            # at the end (the Steam library, loaded for the process's life on purpose) does not.
+            command = [self.options.valgrind, "--error-exitcode=99", "--leak-check=full",
+                       "--show-leak-kinds=definite,possible", "--errors-for-leak-kinds=definite,possible",
+                       f"--log-file={valgrind_log}"] + command
         # Standard output and error go to files by default: a process that inherits them (a Wine
         # helper started by the first run, say) cannot then keep us waiting for their end.
         mode = field(case, "stdout-mode", p, "file")
@@ -132,12 +177,24 @@ class Runner:
         stdout_path = os.path.join(folder, "stdout")
         stderr_path = os.path.join(folder, "stderr")
 
+        close_after = field(case, "close-after", p)
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
-            proc = subprocess.Popen(command, cwd=folder, env=env, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE if mode == "pipe" else out, stderr=err,
-                                    start_new_session=True)
+            with SPAWN_LOCK:
+                proc = subprocess.Popen(command, cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE if mode == "pipe" else out, stderr=err,
+                                        start_new_session=True)
+            read = []
+            if close_after is not None:
+                # A reader that goes away mid-run: it takes this many lines, then closes its end.
+                reader = threading.Thread(target=read_then_close, args=(proc.stdout, int(close_after), read))
+                reader.start()
             try:
-                piped, _ = proc.communicate(timeout=timeout)
+                if close_after is not None:
+                    proc.wait(timeout=timeout)
+                    reader.join()
+                    piped = b"".join(read)
+                else:
+                    piped, _ = proc.communicate(timeout=timeout)
             except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.communicate()
@@ -153,9 +210,13 @@ class Runner:
         if os.path.exists(log_path):
             with open(log_path, "rb") as f:
                 log = f.read()
-        return self.compare(case, stdout, proc.returncode, log, stderr)
+        failures = self.compare(case, stdout, proc.returncode, log, stderr, args)
+        if self.options.valgrind and proc.returncode == 99:
+            with open(valgrind_log, encoding="utf-8", errors="replace") as f:
+                failures.append("valgrind reports:\n" + f.read())
+        return failures
 
-    def compare(self, case, stdout, status, log, stderr):
+    def compare(self, case, stdout, status, log, stderr, args):
         p = self.options.platform
         values = {"USAGE": USAGE, "STDOUT_SIZE": str(len(stdout))}
         failures = []
@@ -171,20 +232,21 @@ class Runner:
 
         exact = field(case, "stdout", p)
         if exact is not None:
-            want = "".join(substitute(line, values) + "\n" for line in exact)
+            want = "".join(substitute(expand(line), values) + "\n" for line in exact)
             if text != want:
                 failures.append("standard output differs:\n" + diff(want, text))
         prefix = field(case, "stdout-prefix", p)
         if prefix is not None:
-            want = "\n".join(substitute(line, values) for line in prefix)
+            want = "\n".join(substitute(expand(line), values) for line in prefix)
             if not text.startswith(want):
                 failures.append("standard output does not start as expected:\n" + diff(want, text))
 
         patterns = field(case, "stdout-match", p)
         if patterns is not None:
+            patterns = [pattern for line in patterns for pattern in expand(line).split("\n")]
             lines = text.splitlines()
             if len(lines) != len(patterns):
-                failures.append(f"{len(lines)} lines on standard output, expected {len(patterns)}:\n{text}")
+                failures.append(f"{len(lines)} lines on standard output, expected {len(patterns)}:\n{text[:4000]}")
             for pattern, line in zip(patterns, lines):
                 if not re.fullmatch(substitute(pattern, values), line):
                     failures.append(f"line does not match {pattern!r}: {line!r}")
@@ -201,7 +263,7 @@ class Runner:
 
         failures += self.compare_log(case, log.decode("utf-8", "surrogateescape"), values)
         for check in (field(case, "check", p) or "").split():
-            failures += CHECKS[check](text)
+            failures += CHECKS[check](text, [a.decode("utf-8", "surrogateescape") for a in args])
         return failures
 
     def compare_log(self, case, log, values):
@@ -237,7 +299,16 @@ class Runner:
         return failures
 
 
-def check_progress_spacing(text):
+def read_then_close(stream, count, lines):
+    for _ in range(count):
+        line = stream.readline()
+        if not line:
+            break
+        lines.append(line)
+    stream.close()
+
+
+def check_progress_spacing(text, args):
     """Progress records: every record parses, ids are digit strings, and counts never go down."""
     failures, last = [], {}
     for line in text.splitlines():
@@ -253,10 +324,91 @@ def check_progress_spacing(text):
     return failures
 
 
-CHECKS = {"progress": check_progress_spacing}
+RECORD_KEYS = {
+    "ready": ["type", "steamId", "persona"],
+    "state": ["type", "workshopId", "subscribed", "installed", "needsUpdate", "downloading", "folder", "sizeOnDisk",
+              "timestamp"],
+    "progress": ["type", "workshopId", "bytesDone", "bytesTotal"],
+    "installed": ["type", "workshopId", "folder"],
+    "done": ["type"],
+    "error": ["type", "code", "message", "workshopId"],
+}
+
+
+def check_records(text, args):
+    """Every line is one record: UTF-8, one JSON object, the keys of its kind in their order."""
+    failures = []
+    for number, line in enumerate(text.splitlines(), 1):
+        try:
+            line.encode("utf-8")
+            members = json.loads(line, object_pairs_hook=lambda pairs: pairs)
+            keys = [key for key, _ in members]
+            kind = dict(members).get("type")
+        except (ValueError, TypeError, UnicodeEncodeError) as error:
+            failures.append(f"line {number} is not a record ({error}): {line[:200]!r}")
+            continue
+        if keys != RECORD_KEYS.get(kind):
+            failures.append(f"line {number} has the keys {keys}: {line[:200]!r}")
+    return failures
+
+
+def command_ids(args):
+    """The ids of a command line as the program takes them: options left out, adjacent repeats once."""
+    ids, skip = [], False
+    for arg in args[1:]:
+        if skip or arg.startswith("--timeout-secs="):
+            skip = False
+        elif arg == "--timeout-secs":
+            skip = True
+        elif not ids or ids[-1] != arg.lstrip("0"):
+            ids.append(arg.lstrip("0"))
+    return ids
+
+
+def check_per_id(text, args):
+    """Every item gets what it is owed, nothing is lost: Ready first; status one State per id in
+    command-line order; download one last record (installed or error) per id and nothing after it;
+    unsubscribe at most one error per id; Done last exactly when nothing failed."""
+    records = [json.loads(line) for line in text.splitlines()]
+    ids = command_ids(args)
+    failures = []
+    if not records or records[0]["type"] != "ready":
+        return ["the first record is not ready"]
+    done = records[-1]["type"] == "done"
+    body = records[1:-1] if done else records[1:]
+    errors = [r for r in body if r["type"] == "error"]
+    if args[0] == "status":
+        if [r["workshopId"] for r in body] != ids or any(r["type"] != "state" for r in body):
+            failures.append("status did not write one State record per id in order")
+    if args[0] == "download":
+        owed = {}
+        for id in ids:
+            owed[id] = owed.get(id, 0) + 1
+        for r in body:
+            if owed.get(r["workshopId"], 0) == 0:
+                failures.append(f"a record for an item that is owed none: {r}")
+            elif r["type"] in ("installed", "error"):
+                owed[r["workshopId"]] -= 1
+        failures += [f"item {id} has no last record" for id, left in owed.items() if left]
+    if args[0] == "unsubscribe":
+        if sorted(set(r["workshopId"] for r in body)) != sorted(r["workshopId"] for r in body) or \
+                any(r["type"] != "error" or r["workshopId"] not in ids for r in body):
+            failures.append("unsubscribe wrote something else than one error per failed id")
+    if done == bool(errors):
+        failures.append(f"done is {'there' if done else 'missing'} with {len(errors)} error records")
+    return failures
+
+
+CHECKS = {"progress": check_progress_spacing, "records": check_records, "per-id": check_per_id}
 
 
 def diff(want, got):
+    if len(want) + len(got) > 4000:  # thousands of records: show where they part
+        wanted, written = want.splitlines(), got.splitlines()
+        at = next((i for i, (w, g) in enumerate(zip(wanted, written)) if w != g), min(len(wanted), len(written)))
+        line = lambda lines: repr(lines[at][:1000]) if at < len(lines) else "(the end)"
+        return (f"  {len(wanted)} lines expected, {len(written)} written, first difference in line {at + 1}:\n"
+                f"  expected: {line(wanted)}\n  actual:   {line(written)}")
     return "  expected: " + repr(want) + "\n  actual:   " + repr(got)
 
 
@@ -269,6 +421,7 @@ def main():
     parser.add_argument("--work", required=True, help="folder for the runs (emptied first)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--only", help="run only cases whose name contains this text")
+    parser.add_argument("--valgrind", help="run every case under this valgrind's memcheck (Linux)")
     parser.add_argument("files", nargs="+")
     options = parser.parse_args()
 
