@@ -9,12 +9,6 @@
 
 namespace quennet::test {
 
-SteamApi simulated_api() {
-#define QUENNET_SIM_ADDRESS(name) &::name,
-  return SteamApi{QUENNET_STEAM_FUNCTIONS(QUENNET_SIM_ADDRESS)};
-#undef QUENNET_SIM_ADDRESS
-}
-
 std::vector<std::string>& host_calls() {
   static std::vector<std::string> calls;
   return calls;

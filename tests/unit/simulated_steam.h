@@ -11,11 +11,9 @@
 #include "platform/clock.h"
 #include "protocol/emit.h"
 #include "steam/session.h"
+#include "simulated_api.h"
 
 namespace quennet::test {
-
-// The simulator's own functions, taken by address: the compiler checks every type.
-SteamApi simulated_api();
 
 // Sets the environment for real and records each setting, then hands out simulated_api().
 SteamHost simulated_host();
