@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Builds the release archives of one build with cpack and checks them the way a host developer
+would use them: the files of each component, nothing that a player must not get beside quennet,
+only system DLLs imported on Windows, the version resource, and that quennet from the runtime
+archive runs beside the simulator from the testing archive."""
+
+import argparse
+import glob
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "blackbox"))
+import run_cases  # noqa: E402  (the black-box runner runs the unpacked program)
+
+# DLLs that every Windows system has; anything else (libstdc++-6.dll, libwinpthread-1.dll, ...) would
+# be missing on a player's machine.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll", "shell32.dll", "ntdll.dll",
+               "ws2_32.dll", "bcrypt.dll", "ucrtbase.dll"}
+VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+
+
+def repo_files(folder, pattern="*"):
+    base = os.path.join(ROOT, folder)
+    return {os.path.relpath(p, ROOT).replace(os.sep, "/")
+            for p in glob.glob(os.path.join(base, "**", pattern), recursive=True) if os.path.isfile(p)}
+
+
+def expected_files(windows):
+    exe, library = ("quennet.exe", "steam_api64.dll") if windows else ("quennet", "libsteam_api.so")
+    runtime = {exe, "README.md", "LICENSE", "THIRD_PARTY_NOTICES.md"} | repo_files("docs")
+    testing = ({f"sim/{library}", "sim/README.md", "sim/LICENSE", "sim/THIRD_PARTY_NOTICES.md"}
+               | repo_files("sim/scenarios", "*.json"))
+    return {"runtime": runtime, "testing": testing}, exe, library
+
+
+def imported_dlls(path):
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True,
+                          check=True).stdout
+    return {line.split(":", 1)[1].strip() for line in dump.splitlines() if "DLL Name:" in line}
+
+
+def file_version(path):
+    """(file version, product version) of the VS_FIXEDFILEINFO in the executable's resources."""
+    data = open(path, "rb").read()
+    at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
+    if at < 0:
+        return None
+    _, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", data, at)
+    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)  # noqa: E731
+    return split(file_ms, file_ls), split(product_ms, product_ls)
+
+
+def extract(archive, folder):
+    """Extracts with the permissions stored in the archive, as unzip does."""
+    with zipfile.ZipFile(archive) as z:
+        for info in z.infolist():
+            path = z.extract(info, folder)
+            mode = info.external_attr >> 16
+            if mode and not info.is_dir():
+                os.chmod(path, mode & 0o777)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True, help="the build folder (holding CPackConfig.cmake)")
+    parser.add_argument("--package-name", required=True, help="for example quennet-0.1.0-win64")
+    parser.add_argument("--version", required=True, help="the project version, for example 0.1.0")
+    parser.add_argument("--platform", choices=["linux", "windows"], required=True)
+    options = parser.parse_args()
+    windows = options.platform == "windows"
+
+    out = os.path.abspath(os.path.join(options.build, "package-check"))
+    shutil.rmtree(out, ignore_errors=True)
+    made = subprocess.run(["cpack", "--config", "CPackConfig.cmake", "-B", out], cwd=options.build,
+                          capture_output=True, text=True)
+    if made.returncode != 0:
+        print("cpack failed:\n" + made.stdout + made.stderr)
+        return 1
+
+    failures = []
+    expected, exe, library = expected_files(windows)
+    archives = {c: os.path.join(out, f"{options.package_name}-{c}.zip") for c in expected}
+    found = sorted(os.path.basename(p) for p in glob.glob(os.path.join(out, "*.zip")))
+    if found != sorted(os.path.basename(p) for p in archives.values()):
+        failures.append(f"cpack made {found}, expected {sorted(archives.values())}")
+        print("\n".join("FAIL " + f for f in failures))
+        return 1
+    unpacked = os.path.join(out, "unpacked")
+    for component, archive in archives.items():
+        with zipfile.ZipFile(archive) as z:
+            names = {n for n in z.namelist() if not n.endswith("/")}
+        if names != expected[component]:
+            failures.append(f"{component}: unexpected {sorted(names - expected[component])}, "
+                            f"missing {sorted(expected[component] - names)}")
+        extract(archive, unpacked)
+
+    program = os.path.join(unpacked, exe)
+    if os.path.exists(os.path.join(unpacked, library)):
+        failures.append(f"the simulator lands beside {exe} when both archives are unpacked")
+    if windows:
+        for binary in (program, os.path.join(unpacked, "sim", library)):
+            foreign = {d for d in imported_dlls(binary) if d.lower() not in SYSTEM_DLLS}
+            if foreign:
+                failures.append(f"{os.path.basename(binary)} imports DLLs that are not Windows' own: {sorted(foreign)}")
+        major, minor, patch = (int(n) for n in options.version.split("."))
+        want = (major, minor, patch, 0)
+        if file_version(program) != (want, want):
+            failures.append(f"{exe} has file and product version {file_version(program)}, expected {want}")
+
+    # A host's test setup: the simulator from the testing archive beside quennet from the runtime
+    # one, run by the black-box runner (which copies both into a folder of their own).
+    runner = run_cases.Runner(argparse.Namespace(exe=program, sim_library=os.path.join(unpacked, "sim", library),
+                                                 platform=options.platform, genuine_dir=None, valgrind=None))
+    trial = runner.run({"name": "whoami", "args": '["whoami"]', "stdout": [
+        '{"type":"ready","steamId":"76561198000000000","persona":"Survivor"}', '{"type":"done"}']},
+        os.path.join(out, "trial"))
+    failures += [f"the unpacked {exe} beside the unpacked simulator: {f}" for f in trial]
+
+    for failure in failures:
+        print("FAIL " + failure)
+    print(f"{len(archives)} archives checked in {out}: {'ok' if not failures else 'failed'}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
