@@ -26,6 +26,7 @@
 #include "sim/control.h"
 #include "simulated_api.h"
 #include "steam/callbacks.h"
+#include "virtual_clock.h"
 #include "workshop/download.h"
 
 namespace {
@@ -152,10 +153,6 @@ std::string scenario() {
   return json + "]}";
 }
 
-struct VirtualTime {
-  quennet::platform::Nanoseconds now{1'000'000'000};
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,10 +172,8 @@ int main(int argc, char** argv) {
   quennet::SteamClient client = std::move(opened.value());
   quennet::DownloadWatch watch = quennet::watch_download_results(client);
 
-  VirtualTime time;
-  const quennet::platform::Clock clock{
-      [](void* t) { return static_cast<VirtualTime*>(t)->now; },
-      [](void* t, quennet::platform::Nanoseconds d) { static_cast<VirtualTime*>(t)->now += d; }, &time};
+  quennet::test::VirtualClock time;
+  const quennet::platform::Clock clock = time.clock();
   const quennet::Emit emit = [](quennet::Event event) {
     ++in_record;
     Pass& pass = passes.back();

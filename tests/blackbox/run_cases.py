@@ -412,6 +412,23 @@ def diff(want, got):
     return "  expected: " + repr(want) + "\n  actual:   " + repr(got)
 
 
+def simulator_runner(exe, sim_library, platform):
+    """A runner for cases on the simulated Steam only, as the other test scripts use it."""
+    return Runner(argparse.Namespace(exe=exe, sim_library=sim_library, platform=platform, genuine_dir=None,
+                                     valgrind=None))
+
+
+def report(name, where, failures):
+    """Prints how a run went ("ok" or "FAIL" with every failure); 1 when it failed, else 0."""
+    if not failures:
+        print(f"ok   {name}", flush=True)
+        return 0
+    print(f"FAIL {name} ({where})")
+    for failure in failures:
+        print("  " + failure.replace("\n", "\n  "))
+    return 1
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--exe", required=True, help="the built quennet or quennet.exe")
@@ -447,13 +464,7 @@ def main():
         folders = [os.path.join(options.work, f"{i:03d}-" + re.sub(r"[^A-Za-z0-9]+", "-", c["name"])[:60])
                    for i, c in enumerate(jobs)]
         for case, folder, failures in zip(jobs, folders, pool.map(runner.run, jobs, folders)):
-            if failures:
-                failed += 1
-                print(f"FAIL {case['name']} ({case['where']}, run in {folder})")
-                for failure in failures:
-                    print("  " + failure.replace("\n", "\n  "))
-            else:
-                print(f"ok   {case['name']}", flush=True)
+            failed += report(case["name"], f"{case['where']}, run in {folder}", failures)
     for case in skipped:
         print(f"skip {case['name']}: Valve's Steam library was not fetched (no registry access?)")
     print(f"{len(jobs) - failed} passed, {failed} failed, {len(skipped)} skipped")

@@ -18,6 +18,7 @@
 #include "protocol/json.h"
 #include "sim/control.h"
 #include "simulated_api.h"
+#include "virtual_clock.h"
 
 namespace {
 
@@ -153,33 +154,7 @@ class ScenarioBuilder {
   FuzzedDataProvider& in_;
 };
 
-// Time that moves only when the run sleeps; each sleep also adds `extra`, so that the 30-second
-// unsubscribe limit comes after a few dozen passes.
-struct FuzzClock {
-  quennet::platform::Nanoseconds now{1'000'000'000};
-  quennet::platform::Nanoseconds extra{0};
-  quennet::platform::Clock clock() {
-    return {[](void* self) { return static_cast<FuzzClock*>(self)->now; },
-            [](void* self, quennet::platform::Nanoseconds d) {
-              auto* c = static_cast<FuzzClock*>(self);
-              c->now += d + c->extra;
-            },
-            this};
-  }
-};
-
 using Record = nlohmann::ordered_json;
-
-std::vector<std::string> log_lines() {
-  std::vector<std::string> lines;
-  const std::string log = steam_sim::call_log();
-  for (std::size_t start = 0; start < log.size();) {
-    const std::size_t end = log.find('\n', start);
-    lines.push_back(log.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 // What the records of one run must hold beyond their own validity.
 void check_records(const std::vector<std::string>& args, const std::vector<Record>& records, int status) {
@@ -242,8 +217,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const json scenario = ScenarioBuilder(input).build();
   FUZZ_CHECK(steam_sim::load_scenario(scenario.dump()).empty());
 
-  FuzzClock clock;
-  if (args[0] == "unsubscribe") clock.extra = std::chrono::seconds(1);
+  // Each sleep of an unsubscribe also moves a second on, so that its 30-second limit comes after a
+  // few dozen passes.
+  quennet::test::VirtualClock clock;
+  if (args[0] == "unsubscribe") clock.extra_per_sleep = std::chrono::seconds(1);
   std::vector<std::string> lines;
   std::vector<std::size_t> log_sizes;
   const quennet::Emit emit = [&](quennet::Event event) {
@@ -259,7 +236,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int status = quennet::run(args, quennet::RunEnvironment{host, clock.clock(), emit});
   FUZZ_CHECK(status == 0 || status == 1);
 
-  const std::vector<std::string> log = log_lines();
+  const std::vector<std::string> log = quennet::test::sim_log();
   for (const std::string& line : log) {
     FUZZ_CHECK(line.rfind("sim: misuse", 0) != 0);
     FUZZ_CHECK(line.rfind("sim: internal error", 0) != 0);

@@ -84,8 +84,7 @@ def main():
     with open(scenario_path(text), encoding="utf-8") as f:
         scenario = f.read().splitlines()
 
-    runner = run_cases.Runner(argparse.Namespace(exe=options.exe, sim_library=options.sim_library,
-                                                 platform=options.platform, genuine_dir=None, valgrind=None))
+    runner = run_cases.simulator_runner(options.exe, options.sim_library, options.platform)
     shutil.rmtree(options.work, ignore_errors=True)
     failed = 0
     for number, example in enumerate(examples):
@@ -99,13 +98,8 @@ def main():
             wrong_status = [f for f in failures if f.startswith("exit status ")]
             if wrong_status:  # the runner words it "exit status N, expected M"
                 example.status = int(wrong_status[0].split()[2].rstrip(","))
-        if failures:
-            failed += 1
-            print(f"FAIL protocol.md:{example.first + 1}: quennet {case['name']} (run in {folder})")
-            for failure in failures:
-                print("  " + failure.replace("\n", "\n  "))
-        else:
-            print(f"ok   quennet {case['name']}")
+        failed += run_cases.report(f"quennet {case['name']}", f"protocol.md:{example.first + 1}, run in {folder}",
+                                   failures)
 
     if options.update:
         for example in reversed(examples):

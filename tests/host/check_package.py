@@ -114,8 +114,7 @@ def main():
 
     # A host's test setup: the simulator from the testing archive beside quennet from the runtime
     # one, run by the black-box runner (which copies both into a folder of their own).
-    runner = run_cases.Runner(argparse.Namespace(exe=program, sim_library=os.path.join(unpacked, "sim", library),
-                                                 platform=options.platform, genuine_dir=None, valgrind=None))
+    runner = run_cases.simulator_runner(program, os.path.join(unpacked, "sim", library), options.platform)
     trial = runner.run({"name": "whoami", "args": '["whoami"]', "stdout": [
         '{"type":"ready","steamId":"76561198000000000","persona":"Survivor"}', '{"type":"done"}']},
         os.path.join(out, "trial"))

@@ -33,18 +33,6 @@ void load_scenario(std::string_view json) {
   ASSERT_EQ(error, "") << json;
 }
 
-std::vector<std::string> sim_log() {
-  std::vector<std::string> lines;
-  const std::string log = steam_sim::call_log();
-  std::size_t start = 0;
-  while (start < log.size()) {
-    const std::size_t end = log.find('\n', start);
-    lines.push_back(log.substr(start, end - start));
-    start = end == std::string::npos ? log.size() : end + 1;
-  }
-  return lines;
-}
-
 SteamClient open_session() {
   auto opened = SteamClient::init(simulated_host());
   if (!opened) {
@@ -53,18 +41,6 @@ SteamClient open_session() {
     std::abort();
   }
   return std::move(opened.value());
-}
-
-platform::Clock VirtualClock::clock() {
-  return platform::Clock{
-      [](void* self) { return static_cast<VirtualClock*>(self)->now; },
-      [](void* self, platform::Nanoseconds duration) {
-        auto* clock = static_cast<VirtualClock*>(self);
-        ++clock->sleeps;
-        clock->now += duration + clock->extra_per_sleep;
-      },
-      this,
-  };
 }
 
 Emit Recorder::emit() {

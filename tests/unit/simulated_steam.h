@@ -12,6 +12,7 @@
 #include "protocol/emit.h"
 #include "steam/session.h"
 #include "simulated_api.h"
+#include "virtual_clock.h"
 
 namespace quennet::test {
 
@@ -23,18 +24,8 @@ std::vector<std::string>& host_calls();
 // Starts the simulator's world afresh from `json` (empty: the demo world); a bad scenario fails the
 // test.
 void load_scenario(std::string_view json);
-// The simulator's calls since the scenario was loaded.
-std::vector<std::string> sim_log();
 // A session on the current scenario; the test fails when it cannot be opened.
 SteamClient open_session();
-
-// Time that moves only when the code under test sleeps, or when a test moves it.
-struct VirtualClock {
-  platform::Nanoseconds now{1'000'000'000'000};
-  platform::Nanoseconds extra_per_sleep{0};  // lets a test cross long limits in a few passes
-  std::size_t sleeps = 0;
-  platform::Clock clock();
-};
 
 // Records as the lines `emit` would write, each also noting how many simulator calls preceded it
 // and, given a clock, when it was written.

@@ -1,0 +1,29 @@
+// Time that moves only when the code under test sleeps, or when a test moves it. Shared by the
+// in-process tests, the fuzz targets and the benchmarks.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/clock.h"
+
+namespace quennet::test {
+
+struct VirtualClock {
+  platform::Nanoseconds now{1'000'000'000'000};
+  platform::Nanoseconds extra_per_sleep{0};  // lets a run cross long limits in a few passes
+  std::size_t sleeps = 0;
+
+  platform::Clock clock() {
+    return platform::Clock{
+        [](void* self) { return static_cast<VirtualClock*>(self)->now; },
+        [](void* self, platform::Nanoseconds duration) {
+          auto* clock = static_cast<VirtualClock*>(self);
+          ++clock->sleeps;
+          clock->now += duration + clock->extra_per_sleep;
+        },
+        this,
+    };
+  }
+};
+
+}  // namespace quennet::test
