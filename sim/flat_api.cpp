@@ -191,7 +191,10 @@ void SteamAPI_ManualDispatch_Init() {
 
 void SteamAPI_Shutdown() {
   guarded([](Sim& sim) {
-    if (running(sim, "SteamAPI_Shutdown")) sim.phase = Phase::ShutDown;
+    if (running(sim, "SteamAPI_Shutdown")) {
+      sim.phase = Phase::ShutDown;
+      if (sim.at_shutdown) sim.at_shutdown(*sim.world);
+    }
     // How much the caller had written to standard output by now, so a test can tell that it shut
     // the library down after its last record.
     std::string line = "SteamAPI_Shutdown";

@@ -23,6 +23,15 @@ using File = std::unique_ptr<std::FILE, CloseFile>;
 // errno set on failure.
 File open_file(const std::string& path, const char* mode);
 
+// An exclusive lock on the file at `path` (created when missing), waited for and held until the
+// last copy is dropped or the process ends, however it ends. Null with `error` set on failure.
+using Lock = std::shared_ptr<void>;
+Lock lock_file(const std::string& path, std::string& error);
+
+// Puts the file at `from` in the place of `to` in one step, so that a reader sees either the old
+// file or the new one. Returns "" or the reason it could not.
+std::string replace_file(const std::string& from, const std::string& to);
+
 // The size of standard output when it is a regular file (what the process has written to it so
 // far), or nothing when it is a pipe, a console or missing.
 std::optional<std::uint64_t> stdout_file_size();

@@ -1,7 +1,12 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "sim/host.h"
 
@@ -15,6 +20,32 @@ std::optional<std::string> environment_variable(const char* name) {
 
 File open_file(const std::string& path, const char* mode) {
   return File(std::fopen(path.c_str(), mode));
+}
+
+Lock lock_file(const std::string& path, std::string& error) {
+  const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    error = std::strerror(errno);
+    return nullptr;
+  }
+  int locked = 0;
+  while ((locked = flock(descriptor, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  if (locked != 0) {
+    error = std::strerror(errno);
+    close(descriptor);
+    return nullptr;
+  }
+  // Closing the descriptor lets the lock go.
+  return Lock(new int(descriptor), [](void* held) {
+    close(*static_cast<int*>(held));
+    delete static_cast<int*>(held);
+  });
+}
+
+std::string replace_file(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) return std::strerror(errno);
+  return "";
 }
 
 std::optional<std::uint64_t> stdout_file_size() {

@@ -54,6 +54,49 @@ File open_file(const std::string& path, const char* mode) {
   return File(_wfopen(wide(path).c_str(), wide(mode).c_str()));
 }
 
+namespace {
+
+std::string system_message(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 ? narrow(text, length) : "system error " + std::to_string(code);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.'))
+    message.pop_back();
+  return message;
+}
+
+}  // namespace
+
+Lock lock_file(const std::string& path, std::string& error) {
+  const HANDLE file =
+      CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = system_message(GetLastError());
+    return nullptr;
+  }
+  OVERLAPPED whole{};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    error = system_message(GetLastError());
+    CloseHandle(file);
+    return nullptr;
+  }
+  // Closing the handle lets the lock go.
+  return Lock(file, [](void* held) { CloseHandle(static_cast<HANDLE>(held)); });
+}
+
+std::string replace_file(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return system_message(GetLastError());
+  return "";
+}
+
 std::optional<std::uint64_t> stdout_file_size() {
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (output == nullptr || output == INVALID_HANDLE_VALUE) return std::nullopt;

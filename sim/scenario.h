@@ -75,6 +75,9 @@ struct ItemScenario {
   CallOutcome subscribe;
   CallOutcome unsubscribe;
   std::vector<ScriptStep> script;
+  // From a state file: the download was running for this many passes when the last run ended, and
+  // goes on from there.
+  std::optional<std::uint64_t> download_passes;
 };
 
 // A callback message queued at a pass, its data already laid out.

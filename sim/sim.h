@@ -2,6 +2,7 @@
 // the library's life cycle. Every exported function works on it under its lock.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -19,6 +20,7 @@ struct Sim {
   CallLog log;
   Phase phase = Phase::BeforeInit;
   bool manual_dispatch = false;
+  std::function<void(const World&)> at_shutdown;  // what a successful SteamAPI_Shutdown also does
 
   // Forgets everything and starts over with `scenario`.
   void begin(Scenario scenario, CallLog new_log);

@@ -1,11 +1,15 @@
 // How the shared library starts: on its first call it reads the scenario named by
-// STEAM_SIM_SCENARIO (unset: the demo world) and opens the log named by STEAM_SIM_LOG (unset: no
-// log). What goes wrong is told through SteamAPI_InitFlat, the one place a caller looks.
+// STEAM_SIM_SCENARIO (unset: the demo world), lays the items of the state file named by
+// STEAM_SIM_STATE over it (unset: none) and opens the log named by STEAM_SIM_LOG (unset: no log).
+// What goes wrong is told through SteamAPI_InitFlat, the one place a caller looks.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "sim/host.h"
 #include "sim/sim.h"
+#include "sim/state_file.h"
 
 namespace steam_sim {
 
@@ -51,7 +55,24 @@ void start(Sim& sim) {
       scenario = failing_scenario("steam_sim: cannot write log " + *path + ": " + reason);
     }
   }
+  // The state file last: its lock is held until shutdown, and a run that fails before it needs no
+  // turn with the file.
+  auto state = std::make_shared<StateFile>();
+  if (const std::optional<std::string> path = host::environment_variable("STEAM_SIM_STATE")) {
+    if (scenario.init_result == 0) {
+      state->path = *path;
+      const std::string error = load_state(*state, scenario);
+      if (!error.empty()) scenario = failing_scenario("steam_sim: " + error);
+    }
+  }
   sim.begin(std::move(scenario), std::move(log));
+  if (state->lock) {
+    sim.at_shutdown = [state](const World& world) {
+      const std::string error = save_state(*state, world);
+      // Said on standard error: the caller has finished with Steam and looks nowhere else now.
+      if (!error.empty()) std::fprintf(stderr, "steam_sim: %s\n", error.c_str());
+    };
+  }
 }
 
 }  // namespace steam_sim

@@ -34,6 +34,11 @@ World::World(Scenario scenario) : scenario_(std::move(scenario)) {
     entry.accept_download = setup.accept_download;
     for (const ScriptStep& step : setup.script)
       scripts_.emplace(step.pass, std::pair(setup.id, step));
+    if (setup.download && setup.download_passes) {
+      entry.download_start = 0;
+      entry.download_before = *setup.download_passes;
+      downloads_.push_back(setup.id);
+    }
     if (setup.subscribe.handle) forced_handles_.insert(*setup.subscribe.handle);
     if (setup.unsubscribe.handle) forced_handles_.insert(*setup.unsubscribe.handle);
   }
@@ -69,15 +74,19 @@ std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
   if (!entry) return std::nullopt;
   // A running download reports its progress from the first pass after it started; until then, and
   // once it has ended, the item's own answer stands.
-  if (entry->download_start && pass_ > *entry->download_start) {
+  if (entry->download_start && download_passes(*entry) > 0) {
     return DownloadInfo{downloaded(*entry), entry->setup.download->size};
   }
   return entry->download_info;
 }
 
+std::uint64_t World::download_passes(const Item& entry) const {
+  return pass_ - *entry.download_start + entry.download_before;
+}
+
 std::uint64_t World::downloaded(const Item& entry) const {
   const DownloadModel& model = *entry.setup.download;
-  const std::uint64_t steps = (pass_ - *entry.download_start) / model.every_passes;
+  const std::uint64_t steps = download_passes(entry) / model.every_passes;
   if (model.step == 0) return 0;
   if (steps > model.size / model.step) return model.size;  // and step * steps might overflow
   return std::min(model.size, model.step * steps);
@@ -89,6 +98,7 @@ bool World::download_item(PublishedFileId_t id) {
   if (entry.setup.download && !entry.download_start && !installed_and_up_to_date(entry.state)) {
     entry.state |= STATE_SUBSCRIBED | STATE_DOWNLOAD_PENDING;
     entry.download_start = pass_;
+    entry.download_before = 0;
     downloads_.push_back(id);
   }
   return true;
@@ -165,7 +175,7 @@ void World::advance_downloads(std::vector<Message>& notices) {
   auto still_running = [&](PublishedFileId_t id) {
     Item& entry = item(id);
     const DownloadModel& model = *entry.setup.download;
-    const std::uint64_t k = pass_ - *entry.download_start;
+    const std::uint64_t k = download_passes(entry);
     if (model.fail_at_pass != 0 && k == model.fail_at_pass) {
       entry.state &= ~(STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING);
       entry.download_start.reset();
@@ -221,6 +231,21 @@ bool World::fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* bu
   io_failure = done.io_failure;
   completed_.erase(entry);
   return true;
+}
+
+std::vector<ItemScenario> World::snapshot() const {
+  std::vector<ItemScenario> items;
+  for (const auto& [id, entry] : items_) {
+    ItemScenario now;
+    now.id = id;
+    now.state = entry.state;
+    now.install = entry.install;
+    now.download_info = entry.download_info;
+    now.accept_download = entry.accept_download;
+    if (entry.download_start) now.download_passes = download_passes(entry);
+    items.push_back(std::move(now));
+  }
+  return items;
 }
 
 }  // namespace steam_sim

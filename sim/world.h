@@ -44,6 +44,10 @@ class World {
   bool fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* buffer, std::size_t size,
                     bool& io_failure);
 
+  // Every item as it stands now (state, install and download information, and how far a running
+  // download has got), for the state file.
+  std::vector<ItemScenario> snapshot() const;
+
  private:
   struct Item {
     ItemScenario setup;
@@ -52,6 +56,7 @@ class World {
     std::optional<DownloadInfo> download_info;
     bool accept_download = true;
     std::optional<std::uint64_t> download_start;  // the pass count when the running download began
+    std::uint64_t download_before = 0;  // passes it had run in earlier runs (from a state file)
   };
 
   struct PendingCall {
@@ -71,6 +76,7 @@ class World {
   const Item* find(PublishedFileId_t id) const;
   SteamAPICall_t start_call(PublishedFileId_t id, bool subscribe);
   SteamAPICall_t next_handle();
+  std::uint64_t download_passes(const Item& item) const;
   std::uint64_t downloaded(const Item& item) const;
 
   void apply_scripts();

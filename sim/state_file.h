@@ -1,0 +1,33 @@
+// The state file (STEAM_SIM_STATE): the world one run ends with is the world the next run begins
+// with, so that a host can test a whole flow across runs: download, status, unsubscribe, status.
+// The file holds the items only; the account, the models and the scripts still come from the
+// scenario.
+#pragma once
+
+#include <string>
+
+#include "sim/host.h"
+#include "sim/scenario.h"
+#include "sim/world.h"
+
+namespace steam_sim {
+
+struct StateFile {
+  std::string path;
+  host::Lock lock;  // held from loading to saving, so that runs take turns with the file
+};
+
+// Waits for the file's lock, then lays the items saved in it over `scenario`. A missing file
+// leaves the scenario as it is. Returns "" or a one-line reason that names the file; after an
+// error the file must not be saved over.
+std::string load_state(StateFile& file, Scenario& scenario);
+
+// Writes the world's items to a temporary file beside the state file, puts it in the state file's
+// place and lets the lock go. Returns "" or a one-line reason that names the file.
+std::string save_state(StateFile& file, const World& world);
+
+// The state file's text for `items`, and the reverse; parse_state returns "" or the reason.
+std::string state_json(const std::vector<ItemScenario>& items);
+std::string parse_state(std::string_view json, std::vector<ItemScenario>& items);
+
+}  // namespace steam_sim
