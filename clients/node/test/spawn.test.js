@@ -16,7 +16,7 @@ test('an Electron app: quennet under resources, in a path with spaces and non-AS
   const saved = process.resourcesPath;
   process.resourcesPath = resources; // what Electron sets in its main process
   try {
-    const quennet = new Quennet({ env: simEnvironment(app, { scenario: 'download-two-items.json' }) });
+    const quennet = new Quennet({ env: simEnvironment(app, { scenario: 'download-two-items.json', state: true }) });
     const progress = [];
     const installed = [];
     const outcomes = await quennet.download(['1559212036', 1564026768n], {
@@ -29,10 +29,13 @@ test('an Electron app: quennet under resources, in a path with spaces and non-AS
     const last = progress.filter((p) => p.workshopId === '1559212036').pop();
     assert.deepStrictEqual([last.bytesDone, last.bytesTotal], [3000000n, 3000000n]);
 
+    // The simulator's state file, in the same folder, remembers the download.
+    const states = await quennet.status(['1559212036', '1564026768']);
+    assert.deepStrictEqual(states.map((s) => [s.installed, s.needsUpdate, s.sizeOnDisk]), [[true, false, 3000000n], [true, false, 500000n]]);
+
     const kinds = [];
     for await (const record of quennet.run(['download', '1559212036'])) kinds.push(record.type);
-    assert.strictEqual(kinds[0], 'ready');
-    assert.strictEqual(kinds[kinds.length - 1], 'done');
+    assert.deepStrictEqual(kinds, ['ready', 'progress', 'installed', 'done']);
   } finally {
     process.resourcesPath = saved;
   }
