@@ -95,12 +95,13 @@ export interface CallOptions {
   signal?: AbortSignal | undefined;
   /** Called once quennet has started, with its process id (to log it, or to watch it). */
   onStart?: ((pid: number) => void) | undefined;
+  /** Called when Steam was reached, with the account, before any other record. */
+  onReady?: ((account: Account) => void) | undefined;
 }
 
 export interface DownloadOptions extends CallOptions {
   /** One time limit for the whole download, in seconds (quennet's default: 1800). */
   timeoutSecs?: number | undefined;
-  onReady?: ((account: Account) => void) | undefined;
   onProgress?: ((progress: Progress) => void) | undefined;
   onInstalled?: ((installed: Installed) => void) | undefined;
   onItemError?: ((error: ItemError & { workshopId: string }) => void) | undefined;

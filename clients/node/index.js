@@ -71,7 +71,8 @@ class Quennet {
     });
   }
 
-  // options: { timeoutSecs, signal, onReady, onProgress, onInstalled, onItemError }
+  // options: { timeoutSecs, onProgress, onInstalled, onItemError } and those of every call:
+  // { signal, onStart, onReady }
   async download(ids, options = {}) {
     const args = ['download', ...idArguments(ids)];
     if (options.timeoutSecs !== undefined) {
@@ -82,7 +83,6 @@ class Quennet {
     }
     const outcomes = new Map();
     const end = await this.#call(args, options, (record) => {
-      if (record.type === 'ready') options.onReady?.(without(record, 'type'));
       if (record.type === 'progress') options.onProgress?.(without(record, 'type'));
       if (record.type === 'installed') {
         outcomes.set(record.workshopId, { workshopId: record.workshopId, ok: true, folder: record.folder });
@@ -149,10 +149,11 @@ class Quennet {
         `quennet not found: pass { path } to new Quennet(), set ${PATH_VARIABLE}, or ship it as <resources>/quennet/${PROGRAM} in a packaged Electron app`);
       return { finished: Promise.reject(error), stop() {} };
     }
-    const { signal, onStart } = options;
+    const { signal, onStart, onReady } = options;
     return runQuennet({ file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart }, (record) => {
       // A callback that throws is the host's bug, not the run's: report it without losing the run.
       try {
+        if (record.type === 'ready') onReady?.(without(record, 'type'));
         onRecord(record);
       } catch (error) {
         process.nextTick(() => { throw error; });

@@ -1,108 +1,25 @@
 #!/usr/bin/env node
-// An example host for quennet, written the way an Electron launcher's main process would do it:
-// spawn quennet, read its records line by line while it runs, show one progress bar per Workshop
-// item, report errors per item, and turn quennet's exit status into an outcome. Node's standard
-// library only.
+// An example host for quennet, as an Electron launcher's main process would be: it runs quennet
+// through the quennet package (clients/node) and draws one progress bar per Workshop item. The
+// package does the spawning, the reading of records, the exact byte counts and the judging of the
+// run; what is left here is the drawing.
 //
-//   node host.js [--quennet PATH] <quennet arguments...>
+//   node host.js [--quennet PATH] <command> [workshop ids...]
 //   QUENNET=PATH node host.js download 1559212036 1564026768
 //
 // Exit status: 0 everything succeeded; 1 quennet reported failures; 2 quennet could not be run, was
 // killed, or broke its protocol.
 'use strict';
 
-const { spawn } = require('node:child_process');
-
-// ---- Records ---------------------------------------------------------------------------------
-
-// Byte counts can exceed 2^53, where JSON.parse rounds. A '"' inside a string value is always
-// escaped, so this pattern only ever matches these keys: quote their digits, then make BigInts.
-const BIG_KEYS = /"(bytesDone|bytesTotal|sizeOnDisk)":(\d+)/g;
-
-function parseRecord(line) {
-  return JSON.parse(line.replace(BIG_KEYS, '"$1":"$2"'), (key, value) =>
-    (key === 'bytesDone' || key === 'bytesTotal' || key === 'sizeOnDisk') ? BigInt(value) : value);
-}
-
-// Splits a byte stream at every line feed and hands each complete line, decoded as UTF-8, to
-// onLine. Decoding whole lines only means a chunk that ends inside a character cannot garble it.
-function lineReader(onLine) {
-  let pending = Buffer.alloc(0);
-  return (chunk) => {
-    pending = Buffer.concat([pending, chunk]);
-    let end;
-    while ((end = pending.indexOf(0x0a)) !== -1) {
-      onLine(pending.subarray(0, end).toString('utf8'));
-      pending = pending.subarray(end + 1);
-    }
-  };
-}
-
-// ---- What we know about the run ----------------------------------------------------------------
-
-class Run {
-  constructor() {
-    this.account = null;
-    this.items = new Map(); // workshopId -> { id, done, total, outcome, text }, in order of appearance
-    this.runErrors = []; // errors that concern no item (workshopId null)
-    this.sawDone = false;
-    this.protocolErrors = [];
-  }
-
-  item(id) {
-    if (!this.items.has(id)) this.items.set(id, { id, done: 0n, total: 0n, outcome: null, text: '' });
-    return this.items.get(id);
-  }
-
-  // Applies one record; returns the item it changed, if any.
-  apply(record) {
-    switch (record.type) {
-      case 'ready':
-        this.account = record;
-        return null;
-      case 'state': {
-        const item = this.item(record.workshopId);
-        const flags = ['subscribed', 'installed', 'needsUpdate', 'downloading'].filter((f) => record[f]);
-        item.outcome = 'state';
-        item.text = `${flags.join(', ') || 'not subscribed'}` +
-          (record.folder === null ? '' : `; ${record.sizeOnDisk} bytes in ${record.folder}`);
-        return item;
-      }
-      case 'progress': {
-        const item = this.item(record.workshopId);
-        item.done = record.bytesDone;
-        item.total = record.bytesTotal;
-        return item;
-      }
-      case 'installed': {
-        const item = this.item(record.workshopId);
-        item.outcome = 'installed';
-        item.text = `installed in ${record.folder}`;
-        return item;
-      }
-      case 'done':
-        this.sawDone = true;
-        return null;
-      case 'error': {
-        // Before "ready", an error is about the whole run: a rejected command line (whose
-        // workshopId is the rejected argument, if any) or Steam out of reach.
-        if (this.account === null || record.workshopId === null) {
-          this.runErrors.push(record);
-          return null;
-        }
-        const item = this.item(record.workshopId);
-        item.outcome = 'failed';
-        item.text = `failed (${record.code}): ${record.message}`;
-        return item;
-      }
-      default:
-        // A newer quennet may add kinds; an old host should carry on without them.
-        return null;
-    }
-  }
-}
+// In your launcher, after `npm install quennet`: require('quennet').
+const { Quennet, QuennetError } = require('../../clients/node');
 
 // ---- Showing it --------------------------------------------------------------------------------
+
+// What the screen shows of one item: bytes so far, or its outcome.
+function newItem(id) {
+  return { id, done: 0n, total: 0n, outcome: null, text: '' };
+}
 
 function bar(item, width) {
   if (item.total === 0n) return `[${' '.repeat(width)}]    ?`;
@@ -164,76 +81,87 @@ class Screen {
 // ---- Running quennet ---------------------------------------------------------------------------
 
 function parseCommandLine(argv) {
-  let quennet = process.env.QUENNET;
+  let path = process.env.QUENNET;
   const args = [...argv];
   if (args[0] === '--quennet') {
-    quennet = args[1];
+    path = args[1];
     args.splice(0, 2);
   }
-  if (!quennet || args.length === 0) {
-    process.stderr.write('usage: node host.js [--quennet PATH] <command> [arguments...]\n' +
+  if (!path || args.length === 0) {
+    process.stderr.write('usage: node host.js [--quennet PATH] <command> [workshop ids...]\n' +
                          '       (or set QUENNET to the path of quennet)\n');
     process.exit(2);
   }
-  return { quennet, args };
+  return { path, command: args[0], ids: args.slice(1) };
 }
 
-// The host's verdict on one finished run of quennet: its own exit status and a line for people.
-function verdict(run, status, signal, stderr) {
-  if (signal !== null) return [2, `quennet was killed (${signal})`];
-  if (status === 0 && run.sawDone) return [0, 'quennet: done'];
-  if (status === 0) return [2, 'quennet ended with status 0 but without "done": not a quennet we understand'];
-  if (status !== 1) return [2, `quennet crashed (exit status ${status})`];
-  // Steam's own library may write to standard error too; quennet's lines begin "quennet: ".
-  const own = stderr.split('\n').filter((line) => line.startsWith('quennet: '));
-  if (own.length) return [2, `quennet stopped on an internal error: ${own.join(' ')}`];
-  const failed = [...run.items.values()].filter((item) => item.outcome === 'failed').length;
-  const open = [...run.items.values()].filter((item) => item.outcome === null).length;
-  const parts = [];
-  if (failed) parts.push(`${failed} item${failed === 1 ? '' : 's'} failed`);
-  if (open) parts.push(`${open} without an outcome`);
-  for (const error of run.runErrors) parts.push(`${error.code}: ${error.message}`);
-  return [1, `quennet failed: ${parts.join('; ') || 'no reason given'}`];
+function stateText(state) {
+  const flags = ['subscribed', 'installed', 'needsUpdate', 'downloading'].filter((f) => state[f]);
+  return `${flags.join(', ') || 'not subscribed'}` +
+    (state.folder === null ? '' : `; ${state.sizeOnDisk} bytes in ${state.folder}`);
 }
 
-function main() {
-  const { quennet, args } = parseCommandLine(process.argv.slice(2));
-  const screen = new Screen(process.stdout);
-  const run = new Run();
-  let stderr = '';
+// Runs the command and fills `run.items` with each item's outcome. Resolves with the verdict line.
+async function runCommand(quennet, command, ids, screen, run) {
+  const onReady = (account) => screen.say(`Steam account: ${account.persona} (${account.steamId})`);
+  const show = (id, change) => {
+    if (!run.items.has(id)) run.items.set(id, newItem(id));
+    const item = run.items.get(id);
+    Object.assign(item, change);
+    screen.update(run, item);
+  };
+  const failed = (id, error) => show(id, { outcome: 'failed', text: `failed (${error.code}): ${error.message}` });
 
-  // No shell, so no quoting issues; no window for the console program on Windows; no stdin.
-  const child = spawn(quennet, args, { stdio: ['ignore', 'pipe', 'pipe'], windowsHide: true });
-
-  child.stdout.on('data', lineReader((line) => {
-    let record;
-    try {
-      record = parseRecord(line);
-    } catch (error) {
-      run.protocolErrors.push(line);
-      screen.say(`quennet wrote something that is not a record: ${line}`);
-      return;
+  if (command === 'whoami') {
+    await quennet.whoami({ onReady });
+  } else if (command === 'status') {
+    for (const state of await quennet.status(ids, { onReady })) show(state.workshopId, { outcome: 'state', text: stateText(state) });
+  } else if (command === 'download') {
+    await quennet.download(ids, {
+      onReady,
+      onProgress: (p) => show(p.workshopId, { done: p.bytesDone, total: p.bytesTotal }),
+      onInstalled: (i) => show(i.workshopId, { outcome: 'installed', text: `installed in ${i.folder}` }),
+      onItemError: (e) => failed(e.workshopId, e),
+    });
+  } else if (command === 'unsubscribe') {
+    for (const outcome of await quennet.unsubscribe(ids, { onReady })) {
+      if (outcome.ok) show(outcome.workshopId, { outcome: 'unsubscribed', text: 'unsubscribed' });
+      else failed(outcome.workshopId, outcome.error);
     }
-    const item = run.apply(record);
-    if (record.type === 'ready') screen.say(`Steam account: ${record.persona} (${record.steamId})`);
-    else if (record.type === 'error' && item === null) screen.say(`error (${record.code}): ${record.message}`);
-    if (item !== null) screen.update(run, item);
-  }));
-  child.stderr.on('data', (chunk) => { stderr += chunk.toString('utf8'); });
+  } else {
+    // Left to quennet, which refuses it with its usage text.
+    for await (const record of quennet.run([command, ...ids])) void record;
+  }
+  const failures = [...run.items.values()].filter((item) => item.outcome === 'failed').length;
+  if (failures === 0) return [0, 'quennet: done'];
+  return [1, `quennet failed: ${failures} item${failures === 1 ? '' : 's'} failed`];
+}
 
-  child.on('error', (error) => {
-    // Could not be started at all (no such file, not executable).
-    process.stderr.write(`could not start quennet (${quennet}): ${error.message}\n`);
-    process.exit(2);
-  });
-  // 'close' comes after the exit and after the last byte of standard output has been read.
-  child.on('close', (status, signal) => {
-    screen.finish(run);
-    let [exitStatus, text] = verdict(run, status, signal, stderr);
-    if (run.protocolErrors.length && exitStatus !== 2) exitStatus = 2;
-    screen.say(text);
-    process.exitCode = exitStatus;
-  });
+// The verdict on a run that failed as a whole.
+function wholeRunVerdict(error, screen) {
+  if (!(error instanceof QuennetError)) throw error;
+  if (error.code === 'steam_not_running' || error.code === 'rejected') {
+    // Steam out of reach, or a command line quennet refused: quennet's own error record.
+    screen.say(`error (${error.record.code}): ${error.message}`);
+    return [1, `quennet failed: ${error.record.code}: ${error.message}`];
+  }
+  if (error.code === 'internal') return [2, error.message];
+  return [2, error.code === 'not_started' ? error.message : `quennet failed (${error.code}): ${error.message}`];
+}
+
+async function main() {
+  const { path, command, ids } = parseCommandLine(process.argv.slice(2));
+  const screen = new Screen(process.stdout);
+  const run = { items: new Map() };
+  let verdict;
+  try {
+    verdict = await runCommand(new Quennet({ path }), command, ids, screen, run);
+  } catch (error) {
+    verdict = wholeRunVerdict(error, screen);
+  }
+  screen.finish(run);
+  screen.say(verdict[1]);
+  process.exitCode = verdict[0];
 }
 
 main();

@@ -110,7 +110,7 @@ test('whole-run failures reject with code, message and standard error', async ()
     assert.strictEqual(e.exitCode, 1);
   });
 
-  await rejectsWith(fakeQuennet('garbage', 'echo \'{"type":"ready","steamId":"1","persona":"x"}\'; echo garbage; sleep 30').whoami(),
+  await rejectsWith(fakeQuennet('garbage', 'echo \'{"type":"ready","steamId":"1","persona":"x"}\'; echo garbage; exec sleep 30').whoami(),
     'protocol', (e) => assert.match(e.message, /not a record.*garbage/));
   await rejectsWith(fakeQuennet('huge number', 'echo \'{"type":"progress","workshopId":"1","bytesDone":1.5,"bytesTotal":2}\'; exit 0').whoami(),
     'protocol', (e) => assert.match(e.message, /bytesDone/));
