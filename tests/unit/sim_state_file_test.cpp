@@ -1,0 +1,138 @@
+// The simulator's state file: what one run leaves is what the next run finds, exactly; a running
+// download goes on where it stopped; a file that cannot be used is refused and left alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/state_file.h"
+#include "sim/world.h"
+
+namespace steam_sim {
+namespace {
+
+ItemScenario item(PublishedFileId_t id, std::uint32_t state) {
+  ItemScenario entry;
+  entry.id = id;
+  entry.state = state;
+  return entry;
+}
+
+std::vector<ItemScenario> round_trip(const std::vector<ItemScenario>& items) {
+  std::vector<ItemScenario> read;
+  EXPECT_EQ(parse_state(state_json(items), read), "");
+  return read;
+}
+
+TEST(SimStateFile, ItemsComeBackExactly) {
+  ItemScenario installed = item(18446744073709551615ULL, STATE_SUBSCRIBED | STATE_INSTALLED);
+  installed.install = InstallInfo{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
+                                  18446744073709551615ULL, 4294967295U};
+  installed.download_info = DownloadInfo{5, 9007199254740993ULL};
+  installed.accept_download = false;
+  ItemScenario filled = item(7, STATE_SUBSCRIBED | STATE_INSTALLED);
+  filled.install = InstallInfo{"", 'A', 1, 2};
+  ItemScenario downloading = item(8, STATE_SUBSCRIBED | STATE_DOWNLOADING);
+  downloading.download_passes = 24;
+
+  const std::vector<ItemScenario> read = round_trip({installed, filled, downloading});
+  ASSERT_EQ(read.size(), 3u);
+  EXPECT_EQ(read[0].id, installed.id);
+  EXPECT_EQ(read[0].state, installed.state);
+  ASSERT_TRUE(read[0].install);
+  EXPECT_EQ(read[0].install->folder, installed.install->folder);
+  EXPECT_EQ(read[0].install->size, installed.install->size);
+  EXPECT_EQ(read[0].install->timestamp, installed.install->timestamp);
+  EXPECT_EQ(read[0].download_info->total, 9007199254740993ULL);
+  EXPECT_FALSE(read[0].accept_download);
+  EXPECT_FALSE(read[0].download_passes);
+  EXPECT_EQ(read[1].install->fill, 'A');
+  EXPECT_EQ(read[2].download_passes, 24u);
+}
+
+TEST(SimStateFile, AnItemNoLongerSubscribedIsSavedRemoved) {
+  ItemScenario left = item(1, STATE_INSTALLED | STATE_NEEDS_UPDATE);
+  left.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};
+  left.download_info = DownloadInfo{10, 10};
+  const std::vector<ItemScenario> read = round_trip({left});
+  EXPECT_EQ(read[0].state, 0u);
+  EXPECT_FALSE(read[0].install);
+  EXPECT_FALSE(read[0].download_info);
+}
+
+TEST(SimStateFile, MistakesAreNamedWhereTheyAre) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "not JSON"},
+      {"[]", "state: expected an object"},
+      {R"({"steamSimState": 2, "items": []})", "state.steamSimState: expected 1"},
+      {R"({"steamSimState": 1})", "state.items: expected a list"},
+      {R"({"steamSimState": 1, "items": [], "extra": 1})", "state: unknown key \"extra\""},
+      {R"({"steamSimState": 1, "items": [{"id": 5, "state": 0}]})", "items[0].id: expected a string of digits"},
+      {R"({"steamSimState": 1, "items": [{"id": "5"}]})", "items[0]: \"state\" is missing"},
+      {R"({"steamSimState": 1, "items": [{"id": "5", "state": -1}]})", "items[0].state: expected a whole number"},
+      {R"({"steamSimState": 1, "items": [{"id": "5", "state": 0, "install": {"size": 1, "timestamp": 1}}]})",
+       "items[0].install: \"folder\" is missing"},
+      {R"({"steamSimState": 1, "items": [{"id": "5", "state": 0, "install": {"folderBytes": "zz", "size": 1, "timestamp": 1}}]})",
+       "items[0].install.folderBytes: expected hexadecimal bytes"},
+  };
+  for (const auto& [json, error] : cases) {
+    std::vector<ItemScenario> items;
+    EXPECT_NE(parse_state(json, items).find(error), std::string::npos) << json << " -> " << parse_state(json, items);
+  }
+}
+
+TEST(SimStateFile, ARunningDownloadGoesOnWhereItStopped) {
+  Scenario scenario;
+  ItemScenario model = item(42, STATE_SUBSCRIBED | STATE_DOWNLOADING);
+  model.download = DownloadModel{100, 10, 2, "/mods/42"};
+  model.download_passes = 11;  // 50 bytes so far
+  scenario.items.push_back(model);
+  World world(std::move(scenario));
+
+  world.run_pass();  // its 12th pass: 60 bytes
+  ASSERT_TRUE(world.download_info(42));
+  EXPECT_EQ(world.download_info(42)->done, 60u);
+  EXPECT_EQ(world.snapshot()[0].download_passes, 12u);
+  for (int pass = 0; pass < 8; ++pass) world.run_pass();
+  EXPECT_EQ(world.item_state(42), STATE_SUBSCRIBED | STATE_INSTALLED);
+  EXPECT_FALSE(world.snapshot()[0].download_passes);
+}
+
+TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("sim-state-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  StateFile file{(folder / "state.json").string(), nullptr};
+
+  Scenario first = demo_scenario();
+  ASSERT_EQ(load_state(file, first), "");  // missing: the scenario as it is
+  EXPECT_TRUE(file.lock);
+  World world(std::move(first));
+  ASSERT_TRUE(world.download_item(2222222222));
+  for (int pass = 0; pass < 60; ++pass) world.run_pass();
+  ASSERT_EQ(save_state(file, world), "");
+  EXPECT_FALSE(file.lock);
+  EXPECT_FALSE(std::filesystem::exists(folder / "state.json.tmp"));
+
+  Scenario second = demo_scenario();
+  ASSERT_EQ(load_state(file, second), "");
+  EXPECT_EQ(second.items[1].state, STATE_SUBSCRIBED | STATE_INSTALLED);
+  EXPECT_EQ(second.items[1].install->size, 48000000u);
+  file.lock.reset();
+
+  std::ofstream(folder / "state.json", std::ios::trunc) << "{";
+  Scenario third = demo_scenario();
+  EXPECT_NE(load_state(file, third).find("cannot use state file " + file.path + ": not JSON"), std::string::npos);
+  EXPECT_FALSE(file.lock);
+  std::stringstream kept;
+  kept << std::ifstream(folder / "state.json").rdbuf();
+  EXPECT_EQ(kept.str(), "{");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace steam_sim
