@@ -97,7 +97,7 @@ class Quennet {
     return everyOutcome(args.slice(1, 1 + ids.length), outcomes, end);
   }
 
-  // options: { signal }. Confirmed items get no record of their own: ok unless an error came.
+  // Confirmed items get no record of their own: ok unless an error came for them.
   async unsubscribe(ids, options = {}) {
     const args = ['unsubscribe', ...idArguments(ids)];
     const errors = new Map();
