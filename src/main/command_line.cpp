@@ -55,6 +55,7 @@ Result<Command, Error> parse_command_line(std::span<const std::string> args) {
   const bool download = word == "download";
 
   Command command{CommandWord::Whoami, {}, DEFAULT_DOWNLOAD_TIMEOUT_SECS};
+  command.ids.reserve(args.size() - 1);  // one growth would hold the list twice over
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (download && (arg == TIMEOUT_OPTION || arg.starts_with(TIMEOUT_PREFIX))) {
