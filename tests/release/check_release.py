@@ -123,8 +123,11 @@ def check_portable(dist, name, bullseye_root):
     run(sudo() + ["cp", os.path.join(folder, "sim", "libsteam_api.so"), folder])
 
     def in_root(*args):
-        return subprocess.run(sudo() + ["chroot", bullseye_root, "/usr/bin/env", "-i", "PATH=/usr/bin:/bin",
-                                        "/opt/quennet-check/quennet", *args], capture_output=True, text=True)
+        # With /proc, as on any real system: quennet finds the library beside itself through it.
+        script = 'mount -t proc proc "$0/proc" && exec chroot "$0" /usr/bin/env -i PATH=/usr/bin:/bin "$@"'
+        return subprocess.run(sudo() + ["unshare", "--mount", "--propagation", "private", "sh", "-c", script,
+                                        bullseye_root, "/opt/quennet-check/quennet", *args],
+                              capture_output=True, text=True)
 
     release = open(os.path.join(bullseye_root, "etc", "debian_version")).read().strip()
     whoami = in_root("whoami")
