@@ -27,10 +27,5 @@ int main(int argc, char** argv) {
   // A reader that goes away must make our writes fail, not kill the process before Steam shuts down.
   signal(SIGPIPE, SIG_IGN);
 
-  // Reserved up front: growing the vector would briefly hold it one and a half times over, which
-  // is most of the peak memory of a run with thousands of ids.
-  std::vector<std::string> args;
-  args.reserve(static_cast<std::size_t>(argc));
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return quennet::program_main(std::move(args));
+  return quennet::program_main(std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
 }
