@@ -10,6 +10,7 @@
 #include <limits.h>
 #include <stdbool.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -143,7 +144,23 @@ int main(int argc, char** argv) {
   FUNCTION(InstallInfo, SteamAPI_ISteamUGC_GetItemInstallInfo);
 
   char message[1024] = {0};
-  if (SteamAPI_InitFlat(message) != 0) return 1;
+  int32_t result = SteamAPI_InitFlat(message);
+  if (result != 0) {
+    /* The record quennet writes when Steam cannot be reached, as with Valve's library and no
+     * Steam client. */
+    const char* detail = result == 2   ? "We cannot connect to Steam, steam probably isn't running"
+                         : result == 3 ? "Steam client appears to be out of date"
+                                       : "Some other failure";
+    char text[1400];
+    int length = snprintf(text, sizeof text, "Could not connect to Steam (%s%s%s). Start Steam and log in "
+                          "with an account that owns DayZ, then try again.", detail, message[0] ? ": " : "",
+                          message);
+    put_text("{\"type\":\"error\",\"code\":\"steam_not_running\",\"message\":");
+    put_string(text, length < 0 ? 0 : (size_t)length < sizeof text ? (size_t)length : sizeof text - 1);
+    put_text(",\"workshopId\":null}");
+    flush_record();
+    return 1;
+  }
   SteamAPI_ManualDispatch_Init();
 
   uint64_t steam_id = SteamAPI_ISteamUser_GetSteamID(SteamAPI_SteamUser_v023());

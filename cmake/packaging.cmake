@@ -6,7 +6,9 @@
 #            tests, under sim/ so that it can never land beside quennet by accident.
 #
 # cpack writes one ZIP per component into <build>/package, for example
-# quennet-0.1.0-win64-runtime.zip and quennet-0.1.0-win64-testing.zip.
+# quennet-0.1.0-windows-x64-runtime.zip and quennet-0.1.0-windows-x64-testing.zip. The release
+# archives (scripts/release) hold the same files, installed with cmake --install and packed
+# reproducibly by scripts/archive.py.
 
 install(TARGETS quennet RUNTIME DESTINATION . COMPONENT runtime)
 install(FILES README.md LICENSE THIRD_PARTY_NOTICES.md DESTINATION . COMPONENT runtime)
@@ -16,9 +18,10 @@ install(FILES $<TARGET_FILE:steam_api> sim/README.md LICENSE THIRD_PARTY_NOTICES
         DESTINATION sim COMPONENT testing)
 install(DIRECTORY sim/scenarios/ DESTINATION sim/scenarios COMPONENT testing FILES_MATCHING PATTERN "*.json")
 
-# The archives' names without the component; tests/host checks the archives by it.
+# The archives' names without the component, as scripts/release names them; tests/host checks the
+# archives by it.
 if(WIN32)
-  set(QUENNET_PACKAGE_FILE_NAME quennet-${PROJECT_VERSION}-win64)
+  set(QUENNET_PACKAGE_FILE_NAME quennet-${PROJECT_VERSION}-windows-x64)
 else()
   set(QUENNET_PACKAGE_FILE_NAME quennet-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 endif()

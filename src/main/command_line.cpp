@@ -42,35 +42,36 @@ Error usage_error(std::string reason) {
   return Error{ErrorCode::Unknown, reason + "; " + USAGE, std::nullopt};
 }
 
-Error invalid_id_error(const std::string& arg) {
-  return Error{ErrorCode::ItemInvalid, "invalid workshop id " + arg + ": expected a positive integer",
-               arg};
+Error invalid_id_error(std::string_view arg) {
+  return Error{ErrorCode::ItemInvalid,
+               "invalid workshop id " + std::string(arg) + ": expected a positive integer", std::string(arg)};
 }
 
 }  // namespace
 
-Result<Command, Error> parse_command_line(std::span<const std::string> args) {
+Result<Command, Error> parse_command_line(std::span<const char* const> args) {
   if (args.empty()) return Failure{usage_error("missing command")};
-  const std::string& word = args[0];
+  const std::string word = args[0];
   const bool download = word == "download";
 
   Command command{CommandWord::Whoami, {}, DEFAULT_DOWNLOAD_TIMEOUT_SECS};
+  command.ids.reserve(args.size() - 1);  // one growth would hold the list twice over
   for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
+    const std::string_view arg = args[i];
     if (download && (arg == TIMEOUT_OPTION || arg.starts_with(TIMEOUT_PREFIX))) {
       std::optional<std::uint64_t> timeout;
       if (arg == TIMEOUT_OPTION) {
         // The next argument is the value, whatever it looks like; it is not scanned again.
         if (i + 1 < args.size()) timeout = parse_timeout(args[++i]);
       } else {
-        timeout = parse_timeout(std::string_view(arg).substr(TIMEOUT_PREFIX.size()));
+        timeout = parse_timeout(arg.substr(TIMEOUT_PREFIX.size()));
       }
       if (!timeout) return Failure{usage_error("--timeout-secs needs a positive integer")};
       command.timeoutSecs = *timeout;
       continue;
     }
     if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
-      return Failure{usage_error("unknown option " + arg)};
+      return Failure{usage_error("unknown option " + std::string(arg))};
     }
     const auto id = parse_workshop_id(arg);
     if (!id) return Failure{invalid_id_error(arg)};

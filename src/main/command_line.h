@@ -28,8 +28,8 @@ struct Command {
   std::uint64_t timeoutSecs = DEFAULT_DOWNLOAD_TIMEOUT_SECS;
 };
 
-// `args` are the arguments after the program path. A rejected command line gives the one Error
-// record to write.
-Result<Command, Error> parse_command_line(std::span<const std::string> args);
+// `args` are the arguments after the program path, NUL-terminated. A rejected command line gives
+// the one Error record to write.
+Result<Command, Error> parse_command_line(std::span<const char* const> args);
 
 }  // namespace quennet

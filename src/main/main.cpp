@@ -7,7 +7,7 @@
 
 namespace quennet {
 
-int program_main(std::vector<std::string> args) {
+int program_main(std::span<const char* const> args) {
   std::set_new_handler([] { platform::fatal_error("out of memory"); });
   // A record must never carry invalid UTF-8, so such an argument is refused before anything else.
   // (Windows arguments were converted strictly already; this catches POSIX bytes.)

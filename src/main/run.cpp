@@ -44,7 +44,7 @@ RunEnvironment production_environment() {
   return RunEnvironment{production_steam_host(), platform::monotonic_clock(), emit};
 }
 
-int run(std::span<const std::string> args, const RunEnvironment& environment) {
+int run(std::span<const char* const> args, const RunEnvironment& environment) {
   auto parsed = parse_command_line(args);
   if (!parsed) {
     environment.emit(std::move(parsed.error()));

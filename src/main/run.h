@@ -23,6 +23,6 @@ RunEnvironment production_environment();
 // Parses `args` (the arguments after the program path), opens the Steam session, writes Ready, runs
 // the command, writes Done on success and shuts Steam down. Returns the exit status: 0 exactly when
 // Done was written, 1 otherwise.
-int run(std::span<const std::string> args, const RunEnvironment& environment);
+int run(std::span<const char* const> args, const RunEnvironment& environment);
 
 }  // namespace quennet

@@ -1,14 +1,15 @@
 // The seam between the OS entry point and the program.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <span>
 
 namespace quennet {
 
 // The whole program, called by the OS entry point once the process is prepared (standard streams
-// usable, broken pipes harmless). `args` are the arguments after the program path, as UTF-8 where the
-// OS delivers text; the program path itself is never looked at. Returns the exit status.
-int program_main(std::vector<std::string> args);
+// usable, broken pipes harmless). `args` are the arguments after the program path, NUL-terminated,
+// as UTF-8 where the OS delivers text; the program path itself is never looked at. They are views,
+// not copies: with thousands of ids a copy would be most of the program's memory. Returns the exit
+// status.
+int program_main(std::span<const char* const> args);
 
 }  // namespace quennet

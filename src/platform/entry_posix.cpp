@@ -27,7 +27,5 @@ int main(int argc, char** argv) {
   // A reader that goes away must make our writes fail, not kill the process before Steam shuts down.
   signal(SIGPIPE, SIG_IGN);
 
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return quennet::program_main(std::move(args));
+  return quennet::program_main(std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc - 1)));
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/arguments.h"
 #include "platform/entry.h"
@@ -16,5 +17,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!arg) quennet::platform::fatal_error("argument " + std::to_string(i) + " is not valid Unicode text");
     args.push_back(std::move(*arg));
   }
-  return quennet::program_main(std::move(args));
+  std::vector<const char*> views;
+  for (const std::string& arg : args) views.push_back(arg.c_str());
+  return quennet::program_main(views);
 }

@@ -105,7 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  const auto parsed = quennet::parse_command_line(args);
+  // Split at NUL bytes, each argument is NUL-terminated, as the OS hands them over.
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  const auto parsed = quennet::parse_command_line(argv);
   const Expected want = expected(args);
   FUZZ_CHECK(parsed.ok() == want.accepted);
   if (parsed.ok()) {

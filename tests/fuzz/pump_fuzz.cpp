@@ -233,7 +233,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const quennet::SteamHost host{
       quennet::platform::set_environment_variable,
       []() -> quennet::Result<quennet::SteamApi, std::string> { return quennet::test::simulated_api(); }};
-  const int status = quennet::run(args, quennet::RunEnvironment{host, clock.clock(), emit});
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  const int status = quennet::run(argv, quennet::RunEnvironment{host, clock.clock(), emit});
   FUZZ_CHECK(status == 0 || status == 1);
 
   const std::vector<std::string> log = quennet::test::sim_log();

@@ -5,14 +5,21 @@
 namespace quennet {
 namespace {
 
+// The program sees its arguments as the OS hands them over: NUL-terminated.
+Result<Command, Error> parse(const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  return parse_command_line(argv);
+}
+
 Command accepted(std::vector<std::string> args) {
-  auto parsed = parse_command_line(args);
+  auto parsed = parse(args);
   EXPECT_TRUE(parsed.ok()) << (parsed.ok() ? "" : parsed.error().message);
   return parsed.ok() ? parsed.value() : Command{};
 }
 
 Error rejected(std::vector<std::string> args) {
-  auto parsed = parse_command_line(args);
+  auto parsed = parse(args);
   EXPECT_FALSE(parsed.ok());
   return parsed.ok() ? Error{} : parsed.error();
 }

@@ -13,8 +13,10 @@ struct Session {
     recorder.clock = &clock;
   }
 
-  int run(std::vector<std::string> args) {
-    return quennet::run(args, RunEnvironment{test::simulated_host(), clock.clock(), recorder.emit()});
+  int run(const std::vector<std::string>& args) {
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    return quennet::run(argv, RunEnvironment{test::simulated_host(), clock.clock(), recorder.emit()});
   }
 
   test::VirtualClock clock;

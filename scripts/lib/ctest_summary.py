@@ -1,0 +1,53 @@
+#!/usr/bin/env python3
+"""One build's test results from ctest's JUnit file: a line with the counts of passed, failed and
+skipped tests, then a line per skip reason naming the tests skipped for it. A test skips by exiting
+with its SKIP_RETURN_CODE after printing a line "skip: <reason>" or "skip <part>: <reason>"; the
+reason is what follows the first colon. Passing tests that skipped some of their parts are named
+too, since their skips are as easy to miss.
+
+    ctest_summary.py <preset> <junit.xml>
+"""
+
+import sys
+import xml.etree.ElementTree as ElementTree
+
+
+def skip_reasons(output):
+    reasons = []
+    for line in output.splitlines():
+        if line.startswith("skip") and ":" in line:
+            reason = line.split(":", 1)[1].strip()
+            if reason and reason not in reasons:
+                reasons.append(reason)
+    return reasons
+
+
+def main():
+    preset, junit = sys.argv[1], sys.argv[2]
+    cases = ElementTree.parse(junit).getroot().iter("testcase")
+    passed, failed, skipped = [], [], {}
+    partly = {}
+    for case in cases:
+        name = case.get("name")
+        output = case.findtext("system-out") or ""
+        if case.find("skipped") is not None or case.get("status") in ("notrun", "disabled"):
+            for reason in skip_reasons(output) or ["no reason given"]:
+                skipped.setdefault(reason, []).append(name)
+        elif case.find("failure") is not None or case.get("status") == "fail":
+            failed.append(name)
+        else:
+            passed.append(name)
+            for reason in skip_reasons(output):
+                partly.setdefault(reason, []).append(name)
+    count = len({name for names in skipped.values() for name in names})
+    print(f"{preset}: {len(passed)} passed, {len(failed)} failed, {count} skipped")
+    if failed:
+        print(f"  failed: {', '.join(failed)}")
+    for reason, names in skipped.items():
+        print(f"  skipped {', '.join(names)}: {reason}")
+    for reason, names in partly.items():
+        print(f"  passed with parts skipped, {', '.join(names)}: {reason}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,67 @@
+#!/bin/sh
+# scripts/bootstrap as a user who is not root, on a machine that lacks packages: with sudo it must
+# install through sudo and say beforehand what and how much; without sudo it must fail with a
+# message that says what to do, and install nothing. apt-get, dpkg-query and sudo are stand-ins that
+# record their calls; the user is "nobody".
+set -eu
+if [ "$(id -u)" -ne 0 ]; then
+  echo "skip: acting as another user needs root"
+  exit 77
+fi
+here=$(cd "$(dirname "$0")/../.." && pwd)
+work=${1:-$here/build/check-bootstrap}
+rm -rf "$work"
+mkdir -p "$work/tree/scripts" "$work/with-sudo" "$work/without-sudo"
+cp -R "$here/scripts/bootstrap" "$here/scripts/lib" "$work/tree/scripts/"
+
+cat >"$work/without-sudo/dpkg-query" <<'STUB'
+#!/bin/sh
+exit 1
+STUB
+cat >"$work/without-sudo/apt-get" <<'STUB'
+#!/bin/sh
+echo "apt-get as $(id -u): $*" >>"$CALLS"
+case "$*" in
+  *--assume-no*) echo "Need to get 123 MB of archives."
+                 echo "After this operation, 456 MB of additional disk space will be used." ;;
+esac
+STUB
+cp "$work/without-sudo/dpkg-query" "$work/without-sudo/apt-get" "$work/with-sudo/"
+cat >"$work/with-sudo/sudo" <<'STUB'
+#!/bin/sh
+echo "sudo: $*" >>"$CALLS"
+exec "$@"
+STUB
+chmod a+x "$work"/with-sudo/* "$work"/without-sudo/*
+chmod -R a+rwX "$work"
+
+failures=0
+expect() {  # <what> <command>...
+  what=$1
+  shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+as_nobody() {  # <stub folder> <output file>
+  CALLS="$work/$1.calls" setpriv --reuid=65534 --regid=65534 --clear-groups \
+    env PATH="$work/$1:/usr/bin:/bin" CALLS="$work/$1.calls" sh "$work/tree/scripts/bootstrap" >"$2" 2>&1
+}
+
+status=0
+as_nobody with-sudo "$work/with-sudo.out" || status=$?
+cat "$work/with-sudo.out"
+expect "with sudo: exit status 0" [ "$status" -eq 0 ]
+expect "with sudo: apt-get installs through sudo" grep -q "^sudo: env DEBIAN_FRONTEND=noninteractive apt-get -q install -y" "$work/with-sudo.calls"
+expect "with sudo: apt-get is what sudo runs" grep -q "^apt-get as 65534: -q install -y" "$work/with-sudo.calls"
+expect "with sudo: says how much before installing" grep -q "download 123 MB, 456 MB on disk" "$work/with-sudo.out"
+
+if [ -x /usr/bin/sudo ] || [ -x /bin/sudo ]; then
+  echo "skip without sudo: this machine has sudo in /usr/bin, which the user would find"
+else
+  status=0
+  as_nobody without-sudo "$work/without-sudo.out" || status=$?
+  cat "$work/without-sudo.out"
+  expect "without sudo: fails" [ "$status" -ne 0 ]
+  expect "without sudo: says to run as root or install sudo" grep -q "Run this script as root" "$work/without-sudo.out"
+  expect "without sudo: installs nothing" [ ! -e "$work/without-sudo.calls" ]
+fi
+[ "$failures" -eq 0 ]

@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""The release, checked the way it is shipped:
+
+- reproducible: scripts/release run in two fresh clones of the current commit, in folders of
+  different names and at different times, must give byte-identical dist/ folders, and no archive
+  may hold either clone's path;
+- portable: the Linux program and simulated library of the archives may need only glibc (and
+  libgcc_s), and no glibc symbol newer than 2.31; `quennet whoami` and a short `download` must work
+  inside the Debian 11 root, beside the simulated library from the testing archive;
+- versioned: the archives carry the version of CMakeLists.txt, which CHANGELOG.md and the Windows
+  version resource show too.
+
+Exit status 77 (skipped) when the Debian 11 root cannot be made because Debian's archive cannot be
+reached, or when neither root nor sudo is there, which scripts/release needs. It checks the current
+commit (the clones cannot see uncommitted changes).
+
+    check_release.py [--work build/release-check]
+"""
+
+import argparse
+import io
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tarfile
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SKIP = 77
+NEWEST_GLIBC = (2, 31)
+# Everything glibc itself provides, and libgcc_s, which every glibc system has.
+ALLOWED_NEEDED = {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "librt.so.1",
+                  "ld-linux-x86-64.so.2", "libgcc_s.so.1"}
+VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+
+failures = []
+
+
+def check(ok, text):
+    print(f"{'ok  ' if ok else 'FAIL'} {text}", flush=True)
+    if not ok:
+        failures.append(text)
+
+
+def run(command, **options):
+    return subprocess.run(command, check=True, **options)
+
+
+def sudo():
+    return [] if os.geteuid() == 0 else ["sudo"]
+
+
+def version():
+    text = open(os.path.join(ROOT, "CMakeLists.txt")).read()
+    return re.search(r"^project\(quennet VERSION ([0-9.]+)", text, re.M).group(1)
+
+
+def release_in_clone(folder, bullseye_root):
+    """A fresh clone of the current commit in `folder`, and scripts/release run in it."""
+    commit = run(["git", "-C", ROOT, "rev-parse", "HEAD"], capture_output=True, text=True).stdout.strip()
+    run(sudo() + ["rm", "-rf", folder])
+    run(["git", "clone", "-q", "--no-checkout", ROOT, folder])
+    run(["git", "-C", folder, "checkout", "-q", "--detach", commit])
+    started = time.monotonic()
+    env = dict(os.environ, QUENNET_BULLSEYE_ROOT=bullseye_root)
+    done = subprocess.run([os.path.join(folder, "scripts", "release")], env=env, capture_output=True, text=True)
+    if done.returncode != 0:
+        sys.stdout.write(done.stdout + done.stderr)
+        sys.exit(f"check_release: scripts/release failed in {folder} (exit status {done.returncode})")
+    print(f"     scripts/release in {folder}: {time.monotonic() - started:.0f} s", flush=True)
+    return os.path.join(folder, "dist")
+
+
+def compare(first, second, paths):
+    names = sorted(os.listdir(first))
+    check(names == sorted(os.listdir(second)), f"both releases hold the same files: {', '.join(names)}")
+    for name in names:
+        a = open(os.path.join(first, name), "rb").read()
+        b = open(os.path.join(second, name), "rb").read() if os.path.exists(os.path.join(second, name)) else None
+        check(a == b, f"{name} is byte-identical in both releases")
+        for path in paths:
+            for member, data in members(os.path.join(first, name)):
+                if path.encode() in data:
+                    check(False, f"{name}:{member} holds the build path {path}")
+    sums = open(os.path.join(first, "SHA256SUMS")).read().split("\n")
+    check(len([s for s in sums if s]) == len(names) - 1, "SHA256SUMS lists every archive")
+    check(subprocess.run(["sha256sum", "--check", "--quiet", "SHA256SUMS"], cwd=first).returncode == 0,
+          "sha256sum --check SHA256SUMS passes")
+
+
+def members(archive):
+    """(name, bytes) of every file in a release archive."""
+    if archive.endswith(".zip"):
+        with zipfile.ZipFile(archive) as z:
+            return [(i.filename, z.read(i)) for i in z.infolist() if not i.is_dir()]
+    if archive.endswith(".tar.gz"):
+        with tarfile.open(archive) as t:
+            return [(m.name, t.extractfile(m).read()) for m in t.getmembers() if m.isfile()]
+    return []
+
+
+def glibc_and_needed(path):
+    symbols = run(["objdump", "-T", path], capture_output=True, text=True).stdout
+    versions = {tuple(int(x) for x in v.split(".")) for v in re.findall(r"GLIBC_([0-9.]+)", symbols)}
+    dynamic = run(["readelf", "-d", path], capture_output=True, text=True).stdout
+    return max(versions), set(re.findall(r"\(NEEDED\).*\[(.+)\]", dynamic))
+
+
+def check_portable(dist, name, bullseye_root):
+    folder = os.path.join(bullseye_root, "opt", "quennet-check")
+    run(sudo() + ["rm", "-rf", folder])
+    run(sudo() + ["mkdir", "-p", folder])
+    for archive in (f"{name}.tar.gz", f"{name}-testing.tar.gz"):
+        run(sudo() + ["tar", "-xzf", os.path.join(dist, archive), "-C", folder])
+    for binary in ("quennet", "sim/libsteam_api.so"):
+        newest, needed = glibc_and_needed(os.path.join(folder, binary))
+        check(newest <= NEWEST_GLIBC, f"{binary}: newest glibc symbol version {'.'.join(map(str, newest))}, "
+              f"at most {'.'.join(map(str, NEWEST_GLIBC))}")
+        check(needed <= ALLOWED_NEEDED, f"{binary}: needs only glibc and libgcc_s: {', '.join(sorted(needed))}")
+    run(sudo() + ["cp", os.path.join(folder, "sim", "libsteam_api.so"), folder])
+
+    def in_root(*args):
+        # With /proc, as on any real system: quennet finds the library beside itself through it.
+        script = 'mount -t proc proc "$0/proc" && exec chroot "$0" /usr/bin/env -i PATH=/usr/bin:/bin "$@"'
+        return subprocess.run(sudo() + ["unshare", "--mount", "--propagation", "private", "sh", "-c", script,
+                                        bullseye_root, "/opt/quennet-check/quennet", *args],
+                              capture_output=True, text=True)
+
+    release = open(os.path.join(bullseye_root, "etc", "debian_version")).read().strip()
+    whoami = in_root("whoami")
+    lines = whoami.stdout.splitlines()
+    check(whoami.returncode == 0 and len(lines) == 2 and lines[0].startswith('{"type":"ready"')
+          and lines[1] == '{"type":"done"}', f"quennet whoami runs in the Debian {release} root: {lines}")
+    download = in_root("download", "1111111111", "--timeout-secs", "60")
+    lines = download.stdout.splitlines()
+    check(download.returncode == 0 and any(line.startswith('{"type":"installed"') for line in lines)
+          and lines[-1:] == ['{"type":"done"}'], f"quennet download 1111111111 runs in the Debian {release} root: "
+          f"exit status {download.returncode}, {len(lines)} records")
+    run(sudo() + ["rm", "-rf", folder])
+
+
+def file_version(data):
+    at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
+    if at < 0:
+        return None
+    _, _, ms, ls = struct.unpack_from("<4I", data, at)
+    return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--work", default=os.path.join(ROOT, "build", "release-check"))
+    options = parser.parse_args()
+
+    if os.geteuid() != 0 and not shutil.which("sudo"):
+        print("skip: building in and running the Debian 11 root needs root or sudo")
+        return SKIP
+    made = subprocess.run([os.path.join(ROOT, "scripts", "bullseye-root")], capture_output=True, text=True)
+    if made.returncode == SKIP:
+        print(f"skip: {made.stderr.strip().splitlines()[-1]}")
+        return SKIP
+    if made.returncode != 0:
+        sys.stdout.write(made.stderr)
+        return 1
+    bullseye_root = made.stdout.strip()
+
+    # Different names and depths, and different times: the second run starts after the first ends.
+    first = os.path.join(options.work, "a")
+    second = os.path.join(options.work, "second-clone", "quennet")
+    dist = release_in_clone(first, bullseye_root)
+    time.sleep(1)
+    other = release_in_clone(second, bullseye_root)
+    compare(dist, other, [first, second])
+
+    v = version()
+    check(re.search(rf"^## {re.escape(v)}\b", open(os.path.join(ROOT, "CHANGELOG.md")).read(), re.M) is not None,
+          f"CHANGELOG.md has an entry for {v}")
+    exe = dict(members(os.path.join(dist, f"quennet-{v}-windows-x64.zip"))).get("quennet.exe", b"")
+    check(file_version(exe) == v, f"quennet.exe's version resource says {file_version(exe)}, the version is {v}")
+    check_portable(dist, f"quennet-{v}-linux-x86_64", bullseye_root)
+
+    print(f"{len(failures)} failed" if failures else "every check passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
