@@ -7,6 +7,8 @@
 
 namespace steam_sim::host {
 
+const RecordLayouts RECORD_LAYOUTS = {4, 12, 16, 4, 12};
+
 std::optional<std::string> environment_variable(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr) return std::nullopt;

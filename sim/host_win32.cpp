@@ -6,6 +6,8 @@
 
 namespace steam_sim::host {
 
+const RecordLayouts RECORD_LAYOUTS = {8, 16, 24, 8, 16};
+
 namespace {
 
 std::wstring wide(const std::string& utf8) {

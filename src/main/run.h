@@ -12,7 +12,7 @@ namespace quennet {
 
 // What a run touches of the world, so that tests can run it whole, in-process.
 struct RunEnvironment {
-  SteamHost steam;
+  SteamPlatform steam;
   platform::Clock clock;
   Emit emit;
 };

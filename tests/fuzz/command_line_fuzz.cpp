@@ -64,7 +64,7 @@ Expected expected(const std::vector<std::string>& args) {
       if (!value.empty() && value[0] == '+') value.erase(0, 1);
       const auto seconds = number(value);
       if (!seconds) return reject(usage("--timeout-secs needs a positive integer"));
-      result.command.timeoutSecs = *seconds;
+      result.command.timeout_secs = *seconds;
     } else if (arg.rfind("--", 0) == 0) {
       return reject(usage("unknown option " + arg));
     } else if (const auto id = number(arg)) {
@@ -85,7 +85,7 @@ Expected expected(const std::vector<std::string>& args) {
     return reject(usage("unknown command " + word));
   }
   if (result.command.word != CommandWord::Download)
-    result.command.timeoutSecs = quennet::DEFAULT_DOWNLOAD_TIMEOUT_SECS;
+    result.command.timeout_secs = quennet::DEFAULT_DOWNLOAD_TIMEOUT_SECS;
   result.command.ids = std::move(ids);
   result.accepted = true;
   return result;
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Command& got = parsed.value();
     FUZZ_CHECK(got.word == want.command.word);
     FUZZ_CHECK(got.ids == want.command.ids);
-    FUZZ_CHECK(got.timeoutSecs == want.command.timeoutSecs);
+    FUZZ_CHECK(got.timeout_secs == want.command.timeout_secs);
     return 0;
   }
 

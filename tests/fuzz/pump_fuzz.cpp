@@ -17,8 +17,8 @@
 #include "platform/environment.h"
 #include "protocol/json.h"
 #include "sim/control.h"
-#include "simulated_api.h"
-#include "virtual_clock.h"
+#include "support/simulated_api.h"
+#include "support/virtual_clock.h"
 
 namespace {
 
@@ -230,10 +230,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string log = steam_sim::call_log();
     log_sizes.push_back(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')));
   };
-  const quennet::SteamHost host{
+  const quennet::SteamPlatform platform{
       quennet::platform::set_environment_variable,
       []() -> quennet::Result<quennet::SteamApi, std::string> { return quennet::test::simulated_api(); }};
-  const int status = quennet::run(args, quennet::RunEnvironment{host, clock.clock(), emit});
+  const int status = quennet::run(args, quennet::RunEnvironment{platform, clock.clock(), emit});
   FUZZ_CHECK(status == 0 || status == 1);
 
   const std::vector<std::string> log = quennet::test::sim_log();

@@ -14,7 +14,7 @@ struct Session {
   }
 
   int run(std::vector<std::string> args) {
-    return quennet::run(args, RunEnvironment{test::simulated_host(), clock.clock(), recorder.emit()});
+    return quennet::run(args, RunEnvironment{test::simulated_platform(), clock.clock(), recorder.emit()});
   }
 
   test::VirtualClock clock;
@@ -59,7 +59,7 @@ TEST(Run, ARejectedCommandLineTouchesNothing) {
   Session run("{}");
   EXPECT_EQ(run.run({"status"}), 1);
   EXPECT_EQ(run.recorder.lines.size(), 1u);
-  EXPECT_TRUE(test::host_calls().empty());
+  EXPECT_TRUE(test::platform_calls().empty());
   EXPECT_TRUE(test::sim_log().empty());
 }
 

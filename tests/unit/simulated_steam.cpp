@@ -9,20 +9,20 @@
 
 namespace quennet::test {
 
-std::vector<std::string>& host_calls() {
+std::vector<std::string>& platform_calls() {
   static std::vector<std::string> calls;
   return calls;
 }
 
-SteamHost simulated_host() {
-  host_calls().clear();
-  return SteamHost{
+SteamPlatform simulated_platform() {
+  platform_calls().clear();
+  return SteamPlatform{
       [](const char* name, const char* value) {
-        host_calls().push_back(std::string(name) + "=" + value);
+        platform_calls().push_back(std::string(name) + "=" + value);
         platform::set_environment_variable(name, value);
       },
       []() -> Result<SteamApi, std::string> {
-        host_calls().push_back("load");
+        platform_calls().push_back("load");
         return simulated_api();
       },
   };
@@ -34,7 +34,7 @@ void load_scenario(std::string_view json) {
 }
 
 SteamClient open_session() {
-  auto opened = SteamClient::init(simulated_host());
+  auto opened = SteamClient::init(simulated_platform());
   if (!opened) {
     // Nothing of the test can go on without a session; stop here with the reason.
     std::fprintf(stderr, "session did not open: %s\n", opened.error().describe().c_str());

@@ -11,15 +11,15 @@
 #include "platform/clock.h"
 #include "protocol/emit.h"
 #include "steam/session.h"
-#include "simulated_api.h"
-#include "virtual_clock.h"
+#include "support/simulated_api.h"
+#include "support/virtual_clock.h"
 
 namespace quennet::test {
 
 // Sets the environment for real and records each setting, then hands out simulated_api().
-SteamHost simulated_host();
+SteamPlatform simulated_platform();
 // "SteamAppId=221100" and so on, then "load", in the order the session did them.
-std::vector<std::string>& host_calls();
+std::vector<std::string>& platform_calls();
 
 // Starts the simulator's world afresh from `json` (empty: the demo world); a bad scenario fails the
 // test.
