@@ -126,27 +126,43 @@ class Runner:
         self.options = options
         self.windows = options.platform == "windows"
 
+    def library_file_name(self):
+        return "steam_api64.dll" if self.windows else "libsteam_api.so"
+
     def library_source(self, kind):
-        if kind == "none":
+        if kind in ("none", "broken"):
             return None
         if kind == "sim":
             return self.options.sim_library
         if kind == "genuine":
-            name = "steam_api64.dll" if self.windows else "libsteam_api.so"
-            return os.path.join(self.options.genuine_dir or "", name)
+            return os.path.join(self.options.genuine_dir or "", self.library_file_name())
         raise CaseError(f"unknown library {kind!r}")
+
+    def place_broken_library(self, folder, env):
+        """A file that is no library under the library's name; on Linux the simulator waits on the
+        library search path as well, so that a run which went on searching would find it."""
+        with open(os.path.join(folder, self.library_file_name()), "wb") as f:
+            f.write(b"this is not a shared library\n")
+        if not self.windows:
+            search = os.path.join(folder, "search")
+            os.makedirs(search)
+            shutil.copy(self.options.sim_library, search)
+            env["LD_LIBRARY_PATH"] = search
 
     def run(self, case, folder):
         """Runs one case in `folder`; returns a list of failure texts (empty: passed)."""
         p = self.options.platform
         os.makedirs(folder)
-        library = self.library_source(field(case, "library", p, "sim"))
+        library_kind = field(case, "library", p, "sim")
+        library = self.library_source(library_kind)
         with SPAWN_LOCK:
             exe = shutil.copy(self.options.exe, folder)
             if library:
                 shutil.copy(library, folder)
 
         env = {k: v for k, v in os.environ.items() if not k.startswith("STEAM_SIM_")}
+        if library_kind == "broken":
+            self.place_broken_library(folder, env)
         env.pop("SteamAppId", None)
         env.pop("SteamGameId", None)
         log_path = os.path.join(folder, "sim.log")
