@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
 
   quennet::test::VirtualClock time;
   const quennet::platform::Clock clock = time.clock();
-  const quennet::Emit emit = [](quennet::Event event) {
+  const quennet::RecordSink emit = [](quennet::Event event) {
     ++in_record;
     Pass& pass = passes.back();
     ++pass.records;

@@ -15,13 +15,11 @@ struct VirtualClock {
 
   platform::Clock clock() {
     return platform::Clock{
-        [](void* self) { return static_cast<VirtualClock*>(self)->now; },
-        [](void* self, platform::Nanoseconds duration) {
-          auto* clock = static_cast<VirtualClock*>(self);
-          ++clock->sleeps;
-          clock->now += duration + clock->extra_per_sleep;
+        [this] { return now; },
+        [this](platform::Nanoseconds duration) {
+          ++sleeps;
+          now += duration + extra_per_sleep;
         },
-        this,
     };
   }
 };

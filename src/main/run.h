@@ -14,7 +14,7 @@ namespace quennet {
 struct RunEnvironment {
   SteamPlatform steam;
   platform::Clock clock;
-  Emit emit;
+  RecordSink emit;
 };
 
 // The OS environment, the Steam library beside the executable, the monotonic clock, standard output.

@@ -47,7 +47,7 @@ std::uint64_t seconds_since(Nanoseconds start, Nanoseconds now) {
 
 class Download {
  public:
-  Download(const SteamClient& client, const platform::Clock& clock, const Emit& emit)
+  Download(const SteamClient& client, const platform::Clock& clock, const RecordSink& emit)
       : client_(client), clock_(clock), emit_(emit) {}
 
   bool run(DownloadFailureList& failures, std::span<const WorkshopId> ids, std::uint64_t timeout_secs) {
@@ -173,7 +173,7 @@ class Download {
 
   const SteamClient& client_;
   const platform::Clock& clock_;
-  const Emit& emit_;
+  const RecordSink& emit_;
   std::vector<DownloadTask> tasks_;
   std::vector<std::optional<Nanoseconds>> last_progress_at_;  // by spacing slot
   bool any_failed_ = false;
@@ -183,7 +183,7 @@ class Download {
 
 bool run_download(const SteamClient& client, DownloadFailureList& failures,
                   std::span<const WorkshopId> ids, std::uint64_t timeout_secs,
-                  const platform::Clock& clock, const Emit& emit) {
+                  const platform::Clock& clock, const RecordSink& emit) {
   return Download(client, clock, emit).run(failures, ids, timeout_secs);
 }
 

@@ -16,6 +16,6 @@ namespace quennet {
 // and ends alone. True when every item was installed.
 bool run_download(const SteamClient& client, DownloadFailureList& failures,
                   std::span<const WorkshopId> ids, std::uint64_t timeout_secs,
-                  const platform::Clock& clock, const Emit& emit);
+                  const platform::Clock& clock, const RecordSink& emit);
 
 }  // namespace quennet

@@ -4,7 +4,7 @@
 
 namespace quennet {
 
-void run_status(const SteamClient& client, std::span<const WorkshopId> ids, const Emit& emit) {
+void run_status(const SteamClient& client, std::span<const WorkshopId> ids, const RecordSink& emit) {
   client.run_callbacks();
   for (const WorkshopId id : ids) {
     const ItemState state = item_state(client, id);

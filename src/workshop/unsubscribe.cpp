@@ -19,7 +19,7 @@ constexpr CallWording UNSUBSCRIBE_WORDING{"unsubscribing", "unsubscribe call for
 }  // namespace
 
 bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
-                     const platform::Clock& clock, const Emit& emit) {
+                     const platform::Clock& clock, const RecordSink& emit) {
   const platform::Nanoseconds start = clock.now();
   std::vector<PendingUnsubscribe> pending;
   pending.reserve(ids.size());

@@ -17,6 +17,6 @@ inline constexpr std::chrono::seconds UNSUBSCRIBE_CONFIRM_LIMIT{30};
 // the start. Confirmed items write nothing; every other item gets one Error record. True when Steam
 // confirmed every request.
 bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
-                     const platform::Clock& clock, const Emit& emit);
+                     const platform::Clock& clock, const RecordSink& emit);
 
 }  // namespace quennet

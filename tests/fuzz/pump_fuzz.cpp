@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (args[0] == "unsubscribe") clock.extra_per_sleep = std::chrono::seconds(1);
   std::vector<std::string> lines;
   std::vector<std::size_t> log_sizes;
-  const quennet::Emit emit = [&](quennet::Event event) {
+  const quennet::RecordSink emit = [&](quennet::Event event) {
     std::string line;
     FUZZ_CHECK(quennet::serialise_event(event, line));
     lines.push_back(std::move(line));

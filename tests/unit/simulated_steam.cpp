@@ -43,7 +43,7 @@ SteamClient open_session() {
   return std::move(opened.value());
 }
 
-Emit Recorder::emit() {
+RecordSink Recorder::emit() {
   return [this](Event event) {
     std::string line;
     EXPECT_TRUE(serialise_event(event, line));

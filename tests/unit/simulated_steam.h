@@ -34,7 +34,7 @@ struct Recorder {
   std::vector<std::string> lines;
   std::vector<std::size_t> log_positions;
   std::vector<platform::Nanoseconds> times;
-  Emit emit();
+  RecordSink emit();
 };
 
 // Counts lines of `log` that begin with `prefix`.
