@@ -340,15 +340,18 @@ def check_progress_spacing(text, args):
     return failures
 
 
-RECORD_KEYS = {
-    "ready": ["type", "steamId", "persona"],
-    "state": ["type", "workshopId", "subscribed", "installed", "needsUpdate", "downloading", "folder", "sizeOnDisk",
-              "timestamp"],
-    "progress": ["type", "workshopId", "bytesDone", "bytesTotal"],
-    "installed": ["type", "workshopId", "folder"],
-    "done": ["type"],
-    "error": ["type", "code", "message", "workshopId"],
-}
+def record_keys():
+    """The keys of each record kind in their order: the schema's "required" list of the kind, which
+    names every key in the order the program writes it."""
+    schema_path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                               "events.schema.json")
+    with open(schema_path, encoding="utf-8") as f:
+        definitions = json.load(f)["$defs"]
+    return {kind: definitions[kind]["required"]
+            for kind in ("ready", "state", "progress", "installed", "done", "error")}
+
+
+RECORD_KEYS = record_keys()
 
 
 def check_records(text, args):
