@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/arguments.h"
+#include "platform/wide_text.h"
 #include "platform/entry.h"
 #include "platform/fatal.h"
 
