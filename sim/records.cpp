@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "sim/host.h"
+#include "sim/os.h"
 
 namespace steam_sim {
 
@@ -27,7 +27,7 @@ std::string call_completed_notice(SteamAPICall_t handle, std::int32_t result_id,
 
 std::string download_result_notice(std::uint32_t app_id, PublishedFileId_t item,
                                    std::int32_t result) {
-  const host::RecordLayouts& at = host::RECORD_LAYOUTS;
+  const os::RecordLayouts& at = os::RECORD_LAYOUTS;
   std::string record(at.notice_size, '\0');
   put(record, 0, app_id);
   put(record, at.notice_item, item);
@@ -36,7 +36,7 @@ std::string download_result_notice(std::uint32_t app_id, PublishedFileId_t item,
 }
 
 std::string subscription_result(std::int32_t result, PublishedFileId_t item) {
-  const host::RecordLayouts& at = host::RECORD_LAYOUTS;
+  const os::RecordLayouts& at = os::RECORD_LAYOUTS;
   std::string record(at.result_size, '\0');
   put(record, 0, result);
   put(record, at.result_item, item);

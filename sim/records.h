@@ -1,5 +1,5 @@
 // The byte layouts of the records the Steam client hands its caller. Fields sit where the OS's
-// Steam library puts them (host::RECORD_LAYOUTS), written out as offsets rather than derived, so
+// Steam library puts them (os::RECORD_LAYOUTS), written out as offsets rather than derived, so
 // that the simulator checks the program's reading of them instead of sharing it.
 #pragma once
 

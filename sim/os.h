@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-namespace steam_sim::host {
+namespace steam_sim::os {
 
 // The value of environment variable `name` as UTF-8, or nothing when it is unset. On Windows this
-// is the process's real environment, which sees what the host program set with
+// is the process's real environment, which sees what the loading program set with
 // SetEnvironmentVariableW.
 std::optional<std::string> environment_variable(const char* name);
 
@@ -41,4 +41,4 @@ extern const RecordLayouts RECORD_LAYOUTS;
 // Where the Steam client of this OS would install `item` of DayZ.
 std::string default_item_folder(std::uint64_t item);
 
-}  // namespace steam_sim::host
+}  // namespace steam_sim::os

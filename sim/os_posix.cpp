@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 
-#include "sim/host.h"
+#include "sim/os.h"
 
-namespace steam_sim::host {
+namespace steam_sim::os {
 
 const RecordLayouts RECORD_LAYOUTS = {4, 12, 16, 4, 12};
 
@@ -30,4 +30,4 @@ std::string default_item_folder(std::uint64_t item) {
          std::to_string(item);
 }
 
-}  // namespace steam_sim::host
+}  // namespace steam_sim::os
