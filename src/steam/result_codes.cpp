@@ -10,13 +10,15 @@ namespace quennet {
 namespace {
 
 // The codes that the protocol classifies; every other failed code is ErrorCode::Unknown.
-constexpr std::int32_t RESULT_NO_CONNECTION = 3;
-constexpr std::int32_t RESULT_INVALID_PARAM = 8;
-constexpr std::int32_t RESULT_FILE_NOT_FOUND = 9;
-constexpr std::int32_t RESULT_TIMEOUT = 16;
-constexpr std::int32_t RESULT_SERVICE_UNAVAILABLE = 20;
-constexpr std::int32_t RESULT_NOT_LOGGED_ON = 21;
-constexpr std::int32_t RESULT_ACCESS_REVOKED = 26;
+enum ClassifiedResult : std::int32_t {
+  RESULT_NO_CONNECTION = 3,
+  RESULT_INVALID_PARAM = 8,
+  RESULT_FILE_NOT_FOUND = 9,
+  RESULT_TIMEOUT = 16,
+  RESULT_SERVICE_UNAVAILABLE = 20,
+  RESULT_NOT_LOGGED_ON = 21,
+  RESULT_ACCESS_REVOKED = 26,
+};
 
 struct Entry {
   std::int32_t code;
