@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <concepts>
 #include <cstdint>
+#include <type_traits>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -21,6 +23,12 @@ namespace quennet {
 
 // Failed expectations show records as the line they would be written as.
 void PrintTo(const Event& event, std::ostream* out);
+template <typename Record>
+  requires(!std::same_as<Record, Event> && std::is_constructible_v<Event, const Record&> &&
+           std::is_class_v<Record>)
+void PrintTo(const Record& record, std::ostream* out) {
+  PrintTo(Event(record), out);
+}
 
 }  // namespace quennet
 
