@@ -43,75 +43,78 @@ void append_string(std::string& line, std::string_view text) {
   line += '"';
 }
 
+void append_id(std::string& line, std::uint64_t id) {
+  line += '"';
+  append_uint(line, id);
+  line += '"';
+}
+
+void append_bool(std::string& line, bool value) { line += value ? "true" : "false"; }
+
+void append_optional_string(std::string& line, const std::optional<std::string>& text) {
+  if (text) {
+    append_string(line, *text);
+  } else {
+    line += "null";
+  }
+}
+
 bool valid(const std::optional<std::string>& text) { return !text || is_valid_utf8(*text); }
 
 // Keys are constant ASCII and need no escaping, so each record is written as literal key text
-// between its values: every `key` below is the text before one value, up to its colon.
+// between its values.
 struct Writer {
   std::string& line;
 
-  void id(const char* key, std::uint64_t value) {
-    line += key;
-    line += '"';
-    append_uint(line, value);
-    line += '"';
-  }
-
-  void number(const char* key, std::uint64_t value) {
-    line += key;
-    append_uint(line, value);
-  }
-
-  void flag(const char* key, bool value) {
-    line += key;
-    line += value ? "true" : "false";
-  }
-
-  void text(const char* key, std::string_view value) {
-    line += key;
-    append_string(line, value);
-  }
-
-  void text_or_null(const char* key, const std::optional<std::string>& value) {
-    if (value) return text(key, *value);
-    line += key;
-    line += "null";
-  }
-
   bool operator()(const Ready& r) {
     if (!is_valid_utf8(r.persona)) return false;
-    id(R"({"type":"ready","steamId":)", r.steamId);
-    text(R"(,"persona":)", r.persona);
+    line += R"({"type":"ready","steamId":)";
+    append_id(line, r.steamId);
+    line += R"(,"persona":)";
+    append_string(line, r.persona);
     line += '}';
     return true;
   }
 
   bool operator()(const State& s) {
     if (!valid(s.folder)) return false;
-    id(R"({"type":"state","workshopId":)", s.workshopId);
-    flag(R"(,"subscribed":)", s.subscribed);
-    flag(R"(,"installed":)", s.installed);
-    flag(R"(,"needsUpdate":)", s.needsUpdate);
-    flag(R"(,"downloading":)", s.downloading);
-    text_or_null(R"(,"folder":)", s.folder);
-    number(R"(,"sizeOnDisk":)", s.sizeOnDisk);
-    number(R"(,"timestamp":)", s.timestamp);
+    line += R"({"type":"state","workshopId":)";
+    append_id(line, s.workshopId);
+    line += R"(,"subscribed":)";
+    append_bool(line, s.subscribed);
+    line += R"(,"installed":)";
+    append_bool(line, s.installed);
+    line += R"(,"needsUpdate":)";
+    append_bool(line, s.needsUpdate);
+    line += R"(,"downloading":)";
+    append_bool(line, s.downloading);
+    line += R"(,"folder":)";
+    append_optional_string(line, s.folder);
+    line += R"(,"sizeOnDisk":)";
+    append_uint(line, s.sizeOnDisk);
+    line += R"(,"timestamp":)";
+    append_uint(line, s.timestamp);
     line += '}';
     return true;
   }
 
   bool operator()(const Progress& p) {
-    id(R"({"type":"progress","workshopId":)", p.workshopId);
-    number(R"(,"bytesDone":)", p.bytesDone);
-    number(R"(,"bytesTotal":)", p.bytesTotal);
+    line += R"({"type":"progress","workshopId":)";
+    append_id(line, p.workshopId);
+    line += R"(,"bytesDone":)";
+    append_uint(line, p.bytesDone);
+    line += R"(,"bytesTotal":)";
+    append_uint(line, p.bytesTotal);
     line += '}';
     return true;
   }
 
   bool operator()(const Installed& i) {
     if (!is_valid_utf8(i.folder)) return false;
-    id(R"({"type":"installed","workshopId":)", i.workshopId);
-    text(R"(,"folder":)", i.folder);
+    line += R"({"type":"installed","workshopId":)";
+    append_id(line, i.workshopId);
+    line += R"(,"folder":)";
+    append_string(line, i.folder);
     line += '}';
     return true;
   }
@@ -123,9 +126,12 @@ struct Writer {
 
   bool operator()(const Error& e) {
     if (!is_valid_utf8(e.message) || !valid(e.workshopId)) return false;
-    text(R"({"type":"error","code":)", error_code_text(e.code));
-    text(R"(,"message":)", e.message);
-    text_or_null(R"(,"workshopId":)", e.workshopId);
+    line += R"({"type":"error","code":)";
+    append_string(line, error_code_text(e.code));
+    line += R"(,"message":)";
+    append_string(line, e.message);
+    line += R"(,"workshopId":)";
+    append_optional_string(line, e.workshopId);
     line += '}';
     return true;
   }

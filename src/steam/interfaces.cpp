@@ -1,6 +1,5 @@
 #include "steam/interfaces.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "protocol/utf8.h"
@@ -38,18 +37,6 @@ CallOutcomeReceiver workshop_call(const SteamClient& client, SteamAPICall_t call
 }
 
 }  // namespace
-
-std::uint32_t UgcInterface::item_state(WorkshopId id) const {
-  return api_.SteamAPI_ISteamUGC_GetItemState(pointer_, id);
-}
-
-bool UgcInterface::install_info(WorkshopId id, RawInstallInfo& info) const {
-  std::memset(info.folder, 0, sizeof info.folder);
-  info.size_on_disk = 0;
-  info.timestamp = 0;
-  return api_.SteamAPI_ISteamUGC_GetItemInstallInfo(pointer_, id, &info.size_on_disk, info.folder,
-                                                     INSTALL_FOLDER_BUFFER, &info.timestamp);
-}
 
 bool UgcInterface::download_item(WorkshopId id) const {
   return api_.SteamAPI_ISteamUGC_DownloadItem(pointer_, id, true);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "protocol/event.h"
 #include "steam/library.h"
@@ -39,10 +40,17 @@ class UgcInterface : public InterfaceHandle<SteamUGCObject> {
   using InterfaceHandle::InterfaceHandle;
 
   // GetItemState: the item's state bits.
-  std::uint32_t item_state(WorkshopId id) const;
+  std::uint32_t item_state(WorkshopId id) const { return api_.SteamAPI_ISteamUGC_GetItemState(pointer_, id); }
   // GetItemInstallInfo into `info`, its folder buffer zeroed first. False when Steam says the item
-  // is not installed; `info` then holds nothing of use.
-  bool install_info(WorkshopId id, RawInstallInfo& info) const;
+  // is not installed; `info` then holds nothing of use. Both are asked for every item on every pass
+  // and of every id of a status, so they are made here, inline.
+  bool install_info(WorkshopId id, RawInstallInfo& info) const {
+    std::memset(info.folder, 0, sizeof info.folder);
+    info.size_on_disk = 0;
+    info.timestamp = 0;
+    return api_.SteamAPI_ISteamUGC_GetItemInstallInfo(pointer_, id, &info.size_on_disk, info.folder,
+                                                       INSTALL_FOLDER_BUFFER, &info.timestamp);
+  }
   // DownloadItem with high priority. False when Steam rejects the request.
   bool download_item(WorkshopId id) const;
   // GetItemDownloadInfo. False when Steam has no download information.
