@@ -60,10 +60,9 @@ struct Arguments {
   std::uint64_t timeout_secs = DEFAULT_DOWNLOAD_TIMEOUT_SECS;
 };
 
-// The arguments after the command word, in order: ids, and --timeout-secs where `download` allows
-// it. The first argument that is neither gives the error.
-Result<Arguments, Error> parse_arguments(std::span<const std::string> args, bool download) {
-  Arguments parsed;
+// The arguments after the command word, in order, into `parsed`: ids, and --timeout-secs where
+// `download` allows it. The first argument that is neither gives the error.
+std::optional<Error> parse_arguments(std::span<const std::string> args, bool download, Arguments& parsed) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (download && (arg == TIMEOUT_OPTION || arg.starts_with(TIMEOUT_PREFIX))) {
@@ -74,20 +73,20 @@ Result<Arguments, Error> parse_arguments(std::span<const std::string> args, bool
       } else {
         timeout = parse_timeout(std::string_view(arg).substr(TIMEOUT_PREFIX.size()));
       }
-      if (!timeout) return Failure{usage_error("--timeout-secs needs a positive integer")};
+      if (!timeout) return usage_error("--timeout-secs needs a positive integer");
       parsed.timeout_secs = *timeout;
       continue;
     }
     if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
-      return Failure{usage_error("unknown option " + arg)};
+      return usage_error("unknown option " + arg);
     }
     const auto id = parse_workshop_id(arg);
-    if (!id) return Failure{invalid_id_error(arg)};
+    if (!id) return invalid_id_error(arg);
     parsed.ids.push_back(*id);
   }
   // 5 5 6 becomes 5 6; 5 6 5 stays as it is.
   parsed.ids.erase(std::unique(parsed.ids.begin(), parsed.ids.end()), parsed.ids.end());
-  return parsed;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -98,9 +97,10 @@ Result<Command, Error> parse_command_line(std::span<const std::string> args) {
   const std::optional<CommandWord> word = command_word(name);
 
   // The arguments are judged before the word: "frob --x" reports the unknown option.
-  auto parsed = parse_arguments(args.subspan(1), word == CommandWord::Download);
-  if (!parsed) return Failure{std::move(parsed.error())};
-  Arguments& arguments = parsed.value();
+  Arguments arguments;
+  if (auto error = parse_arguments(args.subspan(1), word == CommandWord::Download, arguments)) {
+    return Failure{std::move(*error)};
+  }
 
   if (!word) return Failure{usage_error("unknown command " + name)};
   if (*word == CommandWord::Whoami) {
