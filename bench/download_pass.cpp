@@ -24,9 +24,9 @@
 
 #include "protocol/emit.h"
 #include "sim/control.h"
-#include "simulated_api.h"
-#include "steam/callbacks.h"
-#include "virtual_clock.h"
+#include "support/simulated_api.h"
+#include "steam/download_failures.h"
+#include "support/virtual_clock.h"
 #include "workshop/download.h"
 
 namespace {
@@ -161,10 +161,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench: scenario: %s\n", error.c_str());
     return 1;
   }
-  const quennet::SteamHost host{
+  const quennet::SteamPlatform platform{
       [](const char*, const char*) {},
       []() -> quennet::Result<quennet::SteamApi, std::string> { return measured_api(); }};
-  auto opened = quennet::SteamClient::init(host);
+  auto opened = quennet::SteamClient::init(platform);
   if (!opened) {
     std::fprintf(stderr, "bench: no session: %s\n", opened.error().describe().c_str());
     return 1;
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
 
   quennet::test::VirtualClock time;
   const quennet::platform::Clock clock = time.clock();
-  const quennet::Emit emit = [](quennet::Event event) {
+  const quennet::RecordSink emit = [](quennet::Event event) {
     ++in_record;
     Pass& pass = passes.back();
     ++pass.records;

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "sim/host.h"
+#include "sim/os.h"
 #include "sim/scenario.h"
 
 namespace steam_sim {
@@ -28,18 +28,18 @@ Scenario demo_scenario() {
   ItemScenario installed;
   installed.id = 1111111111;
   installed.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-  installed.install = InstallInfo{host::default_item_folder(installed.id), std::nullopt, 1234567,
+  installed.install = InstallInfo{os::default_item_folder(installed.id), std::nullopt, 1234567,
                                   INSTALL_TIMESTAMP};
   demo.items.push_back(installed);
 
   ItemScenario downloads;
   downloads.id = 2222222222;
-  downloads.download = DownloadModel{48000000, 4800000, 6, host::default_item_folder(downloads.id)};
+  downloads.download = DownloadModel{48000000, 4800000, 6, os::default_item_folder(downloads.id)};
   demo.items.push_back(downloads);
 
   ItemScenario fails;
   fails.id = 3333333333;
-  fails.download = DownloadModel{25000000, 2500000, 6, host::default_item_folder(fails.id)};
+  fails.download = DownloadModel{25000000, 2500000, 6, os::default_item_folder(fails.id)};
   fails.download->fail_at_pass = 20;
   fails.download->fail_result = 54;
   demo.items.push_back(fails);

@@ -8,7 +8,7 @@ CallLog CallLog::in_memory() {
   return log;
 }
 
-CallLog CallLog::to_file(host::File file) {
+CallLog CallLog::to_file(os::File file) {
   CallLog log;
   log.file_ = std::move(file);
   return log;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/host.h"
+#include "sim/os.h"
 
 namespace steam_sim {
 
@@ -17,7 +17,7 @@ class CallLog {
   static CallLog in_memory();
   // Writes each line to `file` at once, so a process killed mid-run still leaves every line it
   // logged.
-  static CallLog to_file(host::File file);
+  static CallLog to_file(os::File file);
 
   void line(std::string_view text);
   // The caller broke a rule of the library; handled harmlessly, but tests look for these.
@@ -28,7 +28,7 @@ class CallLog {
  private:
   bool in_memory_ = false;
   std::string memory_;
-  host::File file_;
+  os::File file_;
 };
 
 }  // namespace steam_sim

@@ -8,7 +8,7 @@
 #include <exception>
 #include <string>
 
-#include "sim/host.h"
+#include "sim/os.h"
 #include "sim/sim.h"
 
 using namespace steam_sim;
@@ -57,7 +57,7 @@ std::string text(bool value) { return value ? "true" : "false"; }
 
 // An environment value for the log: control bytes and backslashes escaped, so a line stays a line.
 std::string environment_text(const char* name) {
-  const std::optional<std::string> value = host::environment_variable(name);
+  const std::optional<std::string> value = os::environment_variable(name);
   if (!value) return "<unset>";
   std::string escaped;
   for (const char c : *value) {
@@ -198,7 +198,7 @@ void SteamAPI_Shutdown() {
     // How much the caller had written to standard output by now, so a test can tell that it shut
     // the library down after its last record.
     std::string line = "SteamAPI_Shutdown";
-    if (const auto written = host::stdout_file_size())
+    if (const auto written = os::stdout_file_size())
       line += " stdout=" + std::to_string(*written);
     sim.log.line(line);
   });

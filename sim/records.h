@@ -1,6 +1,6 @@
 // The byte layouts of the records the Steam client hands its caller. Fields sit where the OS's
-// Steam library puts them: 64-bit fields align to CALLBACK_RECORD_PACKING (8 on Windows, 4 on
-// Linux), so a record's size and offsets differ by OS.
+// Steam library puts them (os::RECORD_LAYOUTS), written out as offsets rather than derived, so
+// that the simulator checks the program's reading of them instead of sharing it.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // A scenario: the simulated Steam client's starting world and what happens in it, pass by pass.
-// Plain data; scenario_json.cpp reads it from JSON and demo_world.cpp builds the built-in one.
+// Plain data; scenario_json.cpp reads it from JSON and builtin_scenarios.cpp holds the built-in ones.
 #pragma once
 
 #include <cstdint>

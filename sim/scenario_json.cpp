@@ -9,7 +9,7 @@
 
 #include "nlohmann/json.hpp"
 
-#include "sim/host.h"
+#include "sim/os.h"
 #include "sim/records.h"
 #include "sim/scenario.h"
 
@@ -176,7 +176,7 @@ InstallInfo read_install(const Json& value, const std::string& path, PublishedFi
     if (character.size() != 1) fail(fields.path_of("folderFill"), "expected a one-byte character");
     install.fill = character[0];
   } else if (!has_folder) {
-    install.folder = host::default_item_folder(item);
+    install.folder = os::default_item_folder(item);
   }
   fields.unsigned_int("size", install.size);
   fields.unsigned_int("timestamp", install.timestamp);
@@ -209,7 +209,7 @@ DownloadModel read_download(const Json& value, const std::string& path, Publishe
   model.step = model.size;
   fields.unsigned_int("step", model.step);
   fields.unsigned_int("everyPasses", model.every_passes, 1);
-  if (!fields.bytes("folder", model.folder)) model.folder = host::default_item_folder(item);
+  if (!fields.bytes("folder", model.folder)) model.folder = os::default_item_folder(item);
   fields.unsigned_int("failAtPass", model.fail_at_pass);
   fields.signed_int("failResult", model.fail_result);
   fields.unsigned_int("failAppId", model.fail_app_id);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "sim/host.h"
+#include "sim/os.h"
 #include "sim/sim.h"
 #include "sim/state_file.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 // Reads the whole file at `path` into `contents`. Returns "" or the reason it could not.
 std::string read_file(const std::string& path, std::string& contents) {
-  const host::File file = host::open_file(path, "rb");
+  const os::File file = os::open_file(path, "rb");
   if (!file) return std::strerror(errno);
   char buffer[16384];
   std::size_t got = 0;
@@ -27,7 +27,7 @@ std::string read_file(const std::string& path, std::string& contents) {
 }
 
 Scenario scenario_from_environment() {
-  const std::optional<std::string> path = host::environment_variable("STEAM_SIM_SCENARIO");
+  const std::optional<std::string> path = os::environment_variable("STEAM_SIM_SCENARIO");
   if (!path) return demo_scenario();
   std::string json;
   std::string error = read_file(*path, json);
@@ -44,9 +44,9 @@ Scenario scenario_from_environment() {
 void start(Sim& sim) {
   Scenario scenario = scenario_from_environment();
   CallLog log;
-  if (const std::optional<std::string> path = host::environment_variable("STEAM_SIM_LOG")) {
+  if (const std::optional<std::string> path = os::environment_variable("STEAM_SIM_LOG")) {
     // Binary mode: the lines end in LF on every OS.
-    host::File file = host::open_file(*path, "wb");
+    os::File file = os::open_file(*path, "wb");
     if (file) {
       log = CallLog::to_file(std::move(file));
     } else {
@@ -58,7 +58,7 @@ void start(Sim& sim) {
   // The state file last: its lock is held until shutdown, and a run that fails before it needs no
   // turn with the file.
   auto state = std::make_shared<StateFile>();
-  if (const std::optional<std::string> path = host::environment_variable("STEAM_SIM_STATE")) {
+  if (const std::optional<std::string> path = os::environment_variable("STEAM_SIM_STATE")) {
     if (scenario.init_result == 0) {
       state->path = *path;
       const std::string error = load_state(*state, scenario);

@@ -180,7 +180,7 @@ void lay_over(Scenario& scenario, const ItemScenario& saved) {
 }
 
 std::string read_whole_file(const std::string& path, std::string& contents, bool& missing) {
-  const host::File file = host::open_file(path, "rb");
+  const os::File file = os::open_file(path, "rb");
   if (!file) {
     missing = errno == ENOENT;
     return std::strerror(errno);
@@ -193,7 +193,7 @@ std::string read_whole_file(const std::string& path, std::string& contents, bool
 }
 
 std::string write_whole_file(const std::string& path, const std::string& contents) {
-  host::File file = host::open_file(path, "wb");
+  os::File file = os::open_file(path, "wb");
   if (!file) return std::strerror(errno);
   if (std::fwrite(contents.data(), 1, contents.size(), file.get()) != contents.size() ||
       std::fflush(file.get()) != 0)
@@ -241,7 +241,7 @@ std::string parse_state(std::string_view json, std::vector<ItemScenario>& items)
 
 std::string load_state(StateFile& file, Scenario& scenario) {
   std::string error;
-  file.lock = host::lock_file(file.path + ".lock", error);
+  file.lock = os::lock_file(file.path + ".lock", error);
   if (!file.lock) return "cannot lock state file " + file.path + ".lock: " + error;
 
   std::string json;
@@ -261,7 +261,7 @@ std::string load_state(StateFile& file, Scenario& scenario) {
 std::string save_state(StateFile& file, const World& world) {
   const std::string temporary = file.path + ".tmp";
   std::string error = write_whole_file(temporary, state_json(world.snapshot()));
-  if (error.empty()) error = host::replace_file(temporary, file.path);
+  if (error.empty()) error = os::replace_file(temporary, file.path);
   file.lock.reset();
   if (!error.empty()) return "cannot save state file " + file.path + ": " + error;
   return "";

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "sim/host.h"
+#include "sim/os.h"
 #include "sim/scenario.h"
 #include "sim/world.h"
 
@@ -14,7 +14,7 @@ namespace steam_sim {
 
 struct StateFile {
   std::string path;
-  host::Lock lock;  // held from loading to saving, so that runs take turns with the file
+  os::Lock lock;  // held from loading to saving, so that runs take turns with the file
 };
 
 // Waits for the file's lock, then lays the items saved in it over `scenario`. A missing file

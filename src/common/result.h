@@ -14,8 +14,9 @@ struct Failure {
 template <typename E>
 Failure(E) -> Failure<E>;
 
+// [[nodiscard]]: a failure that nobody looks at is a failure lost.
 template <typename T, typename E>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
   template <typename G>

@@ -47,16 +47,24 @@ Error invalid_id_error(std::string_view arg) {
                "invalid workshop id " + std::string(arg) + ": expected a positive integer", std::string(arg)};
 }
 
-}  // namespace
+std::optional<CommandWord> command_word(std::string_view word) {
+  if (word == "status") return CommandWord::Status;
+  if (word == "download") return CommandWord::Download;
+  if (word == "unsubscribe") return CommandWord::Unsubscribe;
+  if (word == "whoami") return CommandWord::Whoami;
+  return std::nullopt;
+}
 
-Result<Command, Error> parse_command_line(std::span<const char* const> args) {
-  if (args.empty()) return Failure{usage_error("missing command")};
-  const std::string word = args[0];
-  const bool download = word == "download";
+struct Arguments {
+  std::vector<WorkshopId> ids;
+  std::uint64_t timeout_secs = DEFAULT_DOWNLOAD_TIMEOUT_SECS;
+};
 
-  Command command{CommandWord::Whoami, {}, DEFAULT_DOWNLOAD_TIMEOUT_SECS};
-  command.ids.reserve(args.size() - 1);  // one growth would hold the list twice over
-  for (std::size_t i = 1; i < args.size(); ++i) {
+// The arguments after the command word, in order, into `parsed`: ids, and --timeout-secs where
+// `download` allows it. The first argument that is neither gives the error.
+std::optional<Error> parse_arguments(std::span<const char* const> args, bool download, Arguments& parsed) {
+  parsed.ids.reserve(args.size());  // one growth would hold the list twice over
+  for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (download && (arg == TIMEOUT_OPTION || arg.starts_with(TIMEOUT_PREFIX))) {
       std::optional<std::uint64_t> timeout;
@@ -66,33 +74,42 @@ Result<Command, Error> parse_command_line(std::span<const char* const> args) {
       } else {
         timeout = parse_timeout(arg.substr(TIMEOUT_PREFIX.size()));
       }
-      if (!timeout) return Failure{usage_error("--timeout-secs needs a positive integer")};
-      command.timeoutSecs = *timeout;
+      if (!timeout) return usage_error("--timeout-secs needs a positive integer");
+      parsed.timeout_secs = *timeout;
       continue;
     }
     if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
-      return Failure{usage_error("unknown option " + std::string(arg))};
+      return usage_error("unknown option " + std::string(arg));
     }
     const auto id = parse_workshop_id(arg);
-    if (!id) return Failure{invalid_id_error(arg)};
-    command.ids.push_back(*id);
+    if (!id) return invalid_id_error(arg);
+    parsed.ids.push_back(*id);
   }
-
   // 5 5 6 becomes 5 6; 5 6 5 stays as it is.
-  command.ids.erase(std::unique(command.ids.begin(), command.ids.end()), command.ids.end());
+  parsed.ids.erase(std::unique(parsed.ids.begin(), parsed.ids.end()), parsed.ids.end());
+  return std::nullopt;
+}
 
-  if (word == "status" || download || word == "unsubscribe") {
-    if (command.ids.empty()) return Failure{usage_error(word + " needs at least one workshopId")};
-    command.word = word == "status" ? CommandWord::Status
-                   : download       ? CommandWord::Download
-                                    : CommandWord::Unsubscribe;
-    return command;
+}  // namespace
+
+Result<Command, Error> parse_command_line(std::span<const char* const> args) {
+  if (args.empty()) return Failure{usage_error("missing command")};
+  const std::string_view name = args[0];
+  const std::optional<CommandWord> word = command_word(name);
+
+  // The arguments are judged before the word: "frob --x" reports the unknown option.
+  Arguments arguments;
+  if (auto error = parse_arguments(args.subspan(1), word == CommandWord::Download, arguments)) {
+    return Failure{std::move(*error)};
   }
-  if (word == "whoami") {
-    if (!command.ids.empty()) return Failure{usage_error("whoami takes no arguments")};
-    return command;
+
+  if (!word) return Failure{usage_error("unknown command " + std::string(name))};
+  if (*word == CommandWord::Whoami) {
+    if (!arguments.ids.empty()) return Failure{usage_error("whoami takes no arguments")};
+  } else if (arguments.ids.empty()) {
+    return Failure{usage_error(std::string(name) + " needs at least one workshopId")};
   }
-  return Failure{usage_error("unknown command " + word)};
+  return Command{*word, std::move(arguments.ids), arguments.timeout_secs};
 }
 
 }  // namespace quennet

@@ -25,7 +25,7 @@ struct Command {
   std::vector<WorkshopId> ids;
   // download only: whole seconds, 1 to 2^64-1. Kept as a count of seconds, never as a clock
   // duration, which would overflow for the largest values.
-  std::uint64_t timeoutSecs = DEFAULT_DOWNLOAD_TIMEOUT_SECS;
+  std::uint64_t timeout_secs = DEFAULT_DOWNLOAD_TIMEOUT_SECS;
 };
 
 // `args` are the arguments after the program path, NUL-terminated. A rejected command line gives

@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "main/command_line.h"
-#include "protocol/utf8.h"
-#include "steam/callbacks.h"
+#include "steam/account.h"
+#include "steam/download_failures.h"
 #include "workshop/download.h"
 #include "workshop/status.h"
 #include "workshop/unsubscribe.h"
@@ -12,14 +12,6 @@
 namespace quennet {
 
 namespace {
-
-Ready identity(const SteamClient& client) {
-  const UserInterface user = client.user();
-  const std::uint64_t steam_id = user.api().SteamAPI_ISteamUser_GetSteamID(user.pointer());
-  const FriendsInterface friends = client.friends();
-  const char* persona = friends.api().SteamAPI_ISteamFriends_GetPersonaName(friends.pointer());
-  return Ready{steam_id, decode_utf8_lossy(persona ? std::string_view(persona) : std::string_view())};
-}
 
 bool run_command(const Command& command, const SteamClient& client, DownloadFailureList& failures,
                  const RunEnvironment& environment) {
@@ -30,7 +22,7 @@ bool run_command(const Command& command, const SteamClient& client, DownloadFail
       run_status(client, command.ids, environment.emit);
       return true;
     case CommandWord::Download:
-      return run_download(client, failures, command.ids, command.timeoutSecs, environment.clock,
+      return run_download(client, failures, command.ids, command.timeout_secs, environment.clock,
                           environment.emit);
     case CommandWord::Unsubscribe:
       return run_unsubscribe(client, command.ids, environment.clock, environment.emit);
@@ -41,7 +33,7 @@ bool run_command(const Command& command, const SteamClient& client, DownloadFail
 }  // namespace
 
 RunEnvironment production_environment() {
-  return RunEnvironment{production_steam_host(), platform::monotonic_clock(), emit};
+  return RunEnvironment{production_steam_platform(), platform::monotonic_clock(), emit};
 }
 
 int run(std::span<const char* const> args, const RunEnvironment& environment) {
@@ -63,7 +55,7 @@ int run(std::span<const char* const> args, const RunEnvironment& environment) {
   std::optional<SteamClient> client(std::move(opened.value()));
   DownloadWatch watch = watch_download_results(*client);
 
-  environment.emit(identity(*client));
+  environment.emit(logged_in_account(*client));
   const bool succeeded = run_command(command, *client, *watch.failures, environment);
   if (succeeded) environment.emit(Done{});
 

@@ -12,9 +12,9 @@ namespace quennet {
 
 // What a run touches of the world, so that tests can run it whole, in-process.
 struct RunEnvironment {
-  SteamHost steam;
+  SteamPlatform steam;
   platform::Clock clock;
-  Emit emit;
+  RecordSink emit;
 };
 
 // The OS environment, the Steam library beside the executable, the monotonic clock, standard output.

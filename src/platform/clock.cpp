@@ -6,14 +6,14 @@ namespace quennet::platform {
 
 namespace {
 
-Nanoseconds steady_now(void*) {
+Nanoseconds steady_now() {
   return std::chrono::duration_cast<Nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
-void steady_sleep(void*, Nanoseconds duration) { std::this_thread::sleep_for(duration); }
+void steady_sleep(Nanoseconds duration) { std::this_thread::sleep_for(duration); }
 
 }  // namespace
 
-Clock monotonic_clock() { return Clock{steady_now, steady_sleep, nullptr}; }
+Clock monotonic_clock() { return Clock{steady_now, steady_sleep}; }
 
 }  // namespace quennet::platform

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace quennet::platform {
 
@@ -10,12 +11,8 @@ using Nanoseconds = std::chrono::nanoseconds;
 // A monotonic clock: `now` only ever moves forward, from an arbitrary origin. The loops that poll
 // Steam read it and sleep through it, never through the OS directly.
 struct Clock {
-  Nanoseconds (*now_fn)(void* context);
-  void (*sleep_fn)(void* context, Nanoseconds duration);
-  void* context;
-
-  Nanoseconds now() const { return now_fn(context); }
-  void sleep_for(Nanoseconds duration) const { sleep_fn(context, duration); }
+  std::function<Nanoseconds()> now;
+  std::function<void(Nanoseconds duration)> sleep_for;
 };
 
 // The OS's monotonic clock and sleep.

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/arguments.h"
+#include "platform/wide_text.h"
 #include "platform/entry.h"
 #include "platform/fatal.h"
 

@@ -4,17 +4,16 @@
 
 #include <string>
 
+#include "platform/wide_text.h"
+
 namespace quennet::platform {
 
 namespace {
 
 // A console shows UTF-16; bytes written to it would be read in the console's code page.
 bool write_console(HANDLE console, std::string_view bytes) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                         nullptr, 0);
-  if (length <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), length);
+  const std::wstring wide = utf16_from_utf8(bytes);
+  if (wide.empty()) return false;
   const wchar_t* next = wide.data();
   DWORD left = static_cast<DWORD>(wide.size());
   while (left > 0) {

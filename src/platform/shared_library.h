@@ -20,8 +20,9 @@ struct SharedLibrary {
 };
 
 // Loads `file_name` (no path) from the executable's own folder. Windows searches that folder and
-// System32 only, never the current directory; POSIX falls back to the default search when the file
-// is not beside the executable. The error is "<file> could not be loaded: <reason>".
+// System32 only, never the current directory. POSIX falls back to the default search only when no
+// file of that name is beside the executable: one that is there but does not load is the one the
+// user meant, and its error is reported. The error is "<file> could not be loaded: <reason>".
 Result<SharedLibrary, std::string> load_shared_library(const char* file_name);
 
 }  // namespace quennet::platform

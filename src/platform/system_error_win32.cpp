@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/wide_text.h"
+
 namespace quennet::platform {
 
 std::string last_system_error() {
@@ -11,15 +13,7 @@ std::string last_system_error() {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string utf8;
-  if (length > 0 && text != nullptr) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    if (size > 0) {
-      utf8.resize(static_cast<std::size_t>(size));
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
-                          nullptr);
-    }
-  }
+  if (length > 0 && text != nullptr) utf8 = utf8_from_utf16_lossy(std::wstring_view(text, length));
   if (text != nullptr) LocalFree(text);
   while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ')) {
     utf8.pop_back();

@@ -11,6 +11,8 @@ namespace quennet {
 
 namespace {
 
+// Every record is written from the one program thread; the lock keeps a record whole should that
+// ever change, and costs nothing uncontended.
 std::mutex& stdout_lock() {
   static std::mutex lock;
   return lock;

@@ -13,7 +13,7 @@ namespace quennet {
 // internal error, and nothing of it is written.
 void emit(Event event);
 
-// What operations write their records through: `emit` in the program, a recorder in tests.
-using Emit = std::function<void(Event)>;
+// Where operations write their records: `emit` in the program, a recorder in tests.
+using RecordSink = std::function<void(Event)>;
 
 }  // namespace quennet

@@ -141,24 +141,4 @@ struct Writer {
 
 bool serialise_event(const Event& event, std::string& line) { return std::visit(Writer{line}, event); }
 
-std::string_view error_code_text(ErrorCode code) {
-  switch (code) {
-    case ErrorCode::SteamNotRunning: return "steam_not_running";
-    case ErrorCode::Timeout: return "timeout";
-    case ErrorCode::ItemInvalid: return "item_invalid";
-    case ErrorCode::Unknown: return "unknown";
-  }
-  return "unknown";
-}
-
-std::string decimal(std::uint64_t value) {
-  std::string text;
-  append_uint(text, value);
-  return text;
-}
-
-Error item_error(ErrorCode code, std::string message, WorkshopId id) {
-  return Error{code, std::move(message), decimal(id)};
-}
-
 }  // namespace quennet

@@ -69,10 +69,4 @@ std::string decode_utf8_lossy(std::string_view bytes) {
   return text;
 }
 
-std::string_view until_nul(const char* buffer, std::size_t capacity) {
-  if (buffer == nullptr) return {};
-  const void* nul = std::memchr(buffer, 0, capacity);
-  return {buffer, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : capacity};
-}
-
 }  // namespace quennet

@@ -14,8 +14,4 @@ bool is_valid_utf8(std::string_view bytes);
 // sequences pass unchanged.
 std::string decode_utf8_lossy(std::string_view bytes);
 
-// The bytes of a NUL-terminated string that lives in a buffer of `capacity` bytes, up to the first
-// zero byte; all `capacity` bytes when there is none. Never reads past the buffer. Null gives "".
-std::string_view until_nul(const char* buffer, std::size_t capacity);
-
 }  // namespace quennet

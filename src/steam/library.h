@@ -9,6 +9,8 @@
 namespace quennet {
 
 // Every flat function the program calls, once. The table below and the loader are built from it.
+// A new Steam call takes three lines: its declaration in flat_api.h (which the simulator then has
+// to define), its name here, and a method on its interface in interfaces.h that makes the call.
 #define QUENNET_STEAM_FUNCTIONS(X)              \
   X(SteamAPI_InitFlat)                          \
   X(SteamAPI_ManualDispatch_Init)               \

@@ -1,13 +1,14 @@
 #include "steam/outcome.h"
 
+#include <mutex>
+#include <optional>
+
 namespace quennet {
 
+// Locked like the pump's tables, though only the one program thread ever takes it.
 struct OutcomeQueue {
-  // Room for the one value made when the call is made, so that the pump allocates nothing for it.
-  OutcomeQueue() { values.reserve(1); }
-
   std::mutex lock;
-  std::vector<CallOutcome> values;  // at most one in practice
+  std::optional<CallOutcome> value;  // in place, so that sending allocates nothing
   bool sender_open = true;
   bool receiver_open = true;
 };
@@ -20,7 +21,7 @@ void OutcomeSender::send(CallOutcome outcome) {
   if (!queue_) return;
   {
     std::lock_guard<std::mutex> hold(queue_->lock);
-    if (queue_->receiver_open) queue_->values.push_back(std::move(outcome));
+    if (queue_->receiver_open) queue_->value = std::move(outcome);
   }
   close();
 }
@@ -51,19 +52,19 @@ void CallOutcomeReceiver::close() {
   if (!queue) return;
   std::lock_guard<std::mutex> hold(queue->lock);
   queue->receiver_open = false;
-  queue->values.clear();
+  queue->value.reset();
 }
 
-Taken CallOutcomeReceiver::try_take() {
-  if (!queue_) return Disconnected{};
+CallOutcome CallOutcomeReceiver::try_take() {
+  if (!queue_) return Dropped{};
   std::lock_guard<std::mutex> hold(queue_->lock);
-  if (!queue_->values.empty()) {
-    CallOutcome outcome = std::move(queue_->values.front());
-    queue_->values.erase(queue_->values.begin());
+  if (queue_->value) {
+    CallOutcome outcome = std::move(*queue_->value);
+    queue_->value.reset();
     return outcome;
   }
-  if (!queue_->sender_open) return Disconnected{};
-  return NothingYet{};
+  if (!queue_->sender_open) return Dropped{};
+  return Pending{};
 }
 
 OutcomeChannel make_outcome_queue() {

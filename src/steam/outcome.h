@@ -3,29 +3,26 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <variant>
-#include <vector>
 
 #include "steam/result_codes.h"
 
 namespace quennet {
 
-struct Succeeded {};
-struct Failed {
+struct Pending {};    // no result yet
+struct Succeeded {};  // Steam's result was success
+struct Failed {       // Steam's result was a failure, or the result could not be read
   SteamFailure failure;
 };
-using CallOutcome = std::variant<Succeeded, Failed>;
+struct Dropped {};    // the call will never have a result: its handler went away without one
 
-struct NothingYet {};
-struct Disconnected {};
 // What CallOutcomeReceiver::try_take finds.
-using Taken = std::variant<NothingYet, CallOutcome, Disconnected>;
+using CallOutcome = std::variant<Pending, Succeeded, Failed, Dropped>;
 
 struct OutcomeQueue;
 
 // The sending end, owned by the call's completion handler. Sending, or going away without sending,
-// disconnects the queue once its values are taken.
+// closes it.
 class OutcomeSender {
  public:
   explicit OutcomeSender(std::shared_ptr<OutcomeQueue> queue);
@@ -33,7 +30,8 @@ class OutcomeSender {
   OutcomeSender& operator=(OutcomeSender&&) = delete;
   ~OutcomeSender();
 
-  // Queues `outcome` (dropped when the receiver is gone) and closes the sending end.
+  // Queues `outcome` (Succeeded or Failed; dropped when the receiver is gone) and closes the sending
+  // end.
   void send(CallOutcome outcome);
 
  private:
@@ -49,9 +47,9 @@ class CallOutcomeReceiver {
   CallOutcomeReceiver& operator=(CallOutcomeReceiver&& other) noexcept;
   ~CallOutcomeReceiver();
 
-  // Never waits: nothing yet, the outcome, or disconnected (taken already, or the sender went away
-  // without sending).
-  Taken try_take();
+  // Never waits: Pending, the outcome that was sent (once), or Dropped (taken already, or the
+  // sender went away without sending).
+  CallOutcome try_take();
 
  private:
   void close();

@@ -9,6 +9,17 @@ namespace quennet {
 
 namespace {
 
+// The codes that the protocol classifies; every other failed code is ErrorCode::Unknown.
+enum ClassifiedResult : std::int32_t {
+  RESULT_NO_CONNECTION = 3,
+  RESULT_INVALID_PARAM = 8,
+  RESULT_FILE_NOT_FOUND = 9,
+  RESULT_TIMEOUT = 16,
+  RESULT_SERVICE_UNAVAILABLE = 20,
+  RESULT_NOT_LOGGED_ON = 21,
+  RESULT_ACCESS_REVOKED = 26,
+};
+
 struct Entry {
   std::int32_t code;
   std::string_view message;
@@ -174,15 +185,15 @@ std::string SteamError::message() const {
 
 ErrorCode SteamError::error_code() const {
   switch (code_) {
-    case 3:
-    case 20:
-    case 21:
+    case RESULT_NO_CONNECTION:
+    case RESULT_SERVICE_UNAVAILABLE:
+    case RESULT_NOT_LOGGED_ON:
       return ErrorCode::SteamNotRunning;
-    case 8:
-    case 9:
-    case 26:
+    case RESULT_INVALID_PARAM:
+    case RESULT_FILE_NOT_FOUND:
+    case RESULT_ACCESS_REVOKED:
       return ErrorCode::ItemInvalid;
-    case 16:
+    case RESULT_TIMEOUT:
       return ErrorCode::Timeout;
     default:
       return ErrorCode::Unknown;

@@ -22,7 +22,6 @@ class SteamError {
 
   std::string message() const;
   ErrorCode error_code() const;
-  std::int32_t eresult() const { return code_; }
 
  private:
   explicit SteamError(std::int32_t code) : code_(code) {}

@@ -3,8 +3,26 @@
 #include "platform/environment.h"
 #include "platform/fatal.h"
 #include "protocol/utf8.h"
+#include "steam/interfaces.h"
+#include "steam/steam_text.h"
 
 namespace quennet {
+
+// The open session: the library's function table and the pump's handler tables. Dies with the last
+// SteamClient.
+struct SessionState {
+  explicit SessionState(const SteamApi& library) : api(library), pump(api) {}
+  SessionState(const SessionState&) = delete;
+  SessionState& operator=(const SessionState&) = delete;
+
+  ~SessionState() {
+    api.SteamAPI_Shutdown();
+    pump.discard_all();
+  }
+
+  const SteamApi api;
+  CallbackPump pump;
+};
 
 std::string SteamInitError::describe() const {
   std::string detail;
@@ -20,19 +38,19 @@ std::string SteamInitError::describe() const {
       detail = "Some other failure";
       break;
   }
-  if (!steamMessage.empty()) detail += ": " + steamMessage;
+  if (!steam_message.empty()) detail += ": " + steam_message;
   return detail;
 }
 
-SteamHost production_steam_host() {
-  return SteamHost{platform::set_environment_variable, load_steam_api};
+SteamPlatform production_steam_platform() {
+  return SteamPlatform{platform::set_environment_variable, load_steam_api};
 }
 
-Result<SteamClient, SteamInitError> SteamClient::init(const SteamHost& host) {
-  host.set_environment("SteamAppId", DAYZ_APP_ID_TEXT);
-  host.set_environment("SteamGameId", DAYZ_APP_ID_TEXT);
+Result<SteamClient, SteamInitError> SteamClient::init(const SteamPlatform& platform) {
+  platform.set_environment("SteamAppId", DAYZ_APP_ID_TEXT);
+  platform.set_environment("SteamGameId", DAYZ_APP_ID_TEXT);
 
-  auto api = host.load_library();
+  auto api = platform.load_library();
   if (!api) {
     return Failure{SteamInitError{SteamInitKind::FailedGeneric, decode_utf8_lossy(api.error())}};
   }
@@ -50,24 +68,6 @@ Result<SteamClient, SteamInitError> SteamClient::init(const SteamHost& host) {
   return SteamClient(std::make_shared<SessionState>(api.value()));
 }
 
-SessionState::~SessionState() {
-  api.SteamAPI_Shutdown();
-  // Handlers are moved out and destroyed outside the lock: what they hold (a share of the failure
-  // list, a sending end) may take locks of its own.
-  std::map<std::int32_t, CallbackHandler> old_handlers;
-  {
-    std::lock_guard<std::mutex> hold(handlers_lock);
-    old_handlers.swap(handlers);
-  }
-  old_handlers.clear();
-  std::unordered_map<SteamAPICall_t, CallResultHandler> old_call_results;
-  {
-    std::lock_guard<std::mutex> hold(call_results_lock);
-    old_call_results.swap(call_results);
-  }
-  old_call_results.clear();
-}
-
 namespace {
 
 template <typename Object>
@@ -81,18 +81,30 @@ Object* checked(Object* pointer, const char* accessor) {
 }  // namespace
 
 UgcInterface SteamClient::ugc() const {
-  return UgcInterface(*this, checked(state_->api.SteamAPI_SteamUGC_v021(), "SteamAPI_SteamUGC_v021"));
+  return UgcInterface(*this, state_->api,
+                      checked(state_->api.SteamAPI_SteamUGC_v021(), "SteamAPI_SteamUGC_v021"));
 }
 
 UserInterface SteamClient::user() const {
-  return UserInterface(*this, checked(state_->api.SteamAPI_SteamUser_v023(), "SteamAPI_SteamUser_v023"));
+  return UserInterface(*this, state_->api,
+                       checked(state_->api.SteamAPI_SteamUser_v023(), "SteamAPI_SteamUser_v023"));
 }
 
 FriendsInterface SteamClient::friends() const {
-  return FriendsInterface(*this,
-                          checked(state_->api.SteamAPI_SteamFriends_v018(), "SteamAPI_SteamFriends_v018"));
+  return FriendsInterface(
+      *this, state_->api, checked(state_->api.SteamAPI_SteamFriends_v018(), "SteamAPI_SteamFriends_v018"));
 }
 
-const SteamApi& SteamClient::api() const { return state_->api; }
+void SteamClient::run_callbacks() const { state_->pump.run(); }
+
+CallbackHandle SteamClient::register_callback(std::int32_t callback_id, CallbackHandler handler) const {
+  state_->pump.register_callback(callback_id, std::move(handler));
+  // Shares the session's life without keeping it open: the handle finds nothing after shutdown.
+  return CallbackHandle(std::shared_ptr<CallbackPump>(state_, &state_->pump), callback_id);
+}
+
+void SteamClient::register_call_result(SteamAPICall_t call, CallResultHandler handler) const {
+  state_->pump.register_call_result(call, std::move(handler));
+}
 
 }  // namespace quennet

@@ -1,15 +1,39 @@
 #include "workshop/download.h"
 
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
+#include "steam/interfaces.h"
 #include "workshop/item.h"
+#include "workshop/polling.h"
 
 namespace quennet {
 
 namespace {
 
 using platform::Nanoseconds;
+
+// The least time between two Progress records of the same item.
+constexpr std::chrono::milliseconds PROGRESS_MIN_INTERVAL{250};
+
+enum class DownloadPhase { Subscribing, Subscribed, Downloading, Complete, Errored };
+
+struct ByteCounts {
+  std::uint64_t done;
+  std::uint64_t total;
+  bool operator==(const ByteCounts&) const = default;
+};
+
+struct DownloadTask {
+  WorkshopId id;
+  DownloadPhase phase;
+  std::optional<CallOutcomeReceiver> receiver;  // while Subscribing only
+  std::optional<ByteCounts> last_progress;      // of the last polling Progress record
+  std::size_t spacing_slot;                     // this id's entry of the 250 ms spacing
+};
+
+constexpr CallWording SUBSCRIBE_WORDING{"subscribing to", "subscribe call for", "was dropped by Steam"};
 
 bool active(const DownloadTask& task) {
   return task.phase != DownloadPhase::Complete && task.phase != DownloadPhase::Errored;
@@ -23,10 +47,10 @@ std::uint64_t seconds_since(Nanoseconds start, Nanoseconds now) {
 
 class Download {
  public:
-  Download(const SteamClient& client, const platform::Clock& clock, const Emit& emit)
+  Download(const SteamClient& client, const platform::Clock& clock, const RecordSink& emit)
       : client_(client), clock_(clock), emit_(emit) {}
 
-  bool run(DownloadFailureList& failures, std::span<const WorkshopId> ids, std::uint64_t timeoutSecs) {
+  bool run(DownloadFailureList& failures, std::span<const WorkshopId> ids, std::uint64_t timeout_secs) {
     const Nanoseconds start = clock_.now();
     begin(ids);
     for (;;) {
@@ -42,12 +66,12 @@ class Download {
       if (!any_active) return !any_failed_;
 
       // Compared in whole seconds, so that a limit of 2^64-1 seconds cannot overflow a duration.
-      if (seconds_since(start, clock_.now()) >= timeoutSecs) {
+      if (seconds_since(start, clock_.now()) >= timeout_secs) {
         for (DownloadTask& task : tasks_) {
           if (!active(task)) continue;
           fail(task, ErrorCode::Timeout,
                "workshop item " + decimal(task.id) + " did not finish downloading within " +
-                   decimal(timeoutSecs) + "s");
+                   decimal(timeout_secs) + "s");
         }
         return false;
       }
@@ -87,8 +111,7 @@ class Download {
   void advance(DownloadTask& task) {
     if (task.phase == DownloadPhase::Subscribing && !take_subscription(task)) return;
     if (task.phase == DownloadPhase::Subscribed) {
-      const UgcInterface ugc = client_.ugc();
-      if (!ugc.api().SteamAPI_ISteamUGC_DownloadItem(ugc.pointer(), task.id, true)) {
+      if (!client_.ugc().download_item(task.id)) {
         fail(task, ErrorCode::ItemInvalid,
              "Steam rejected the download of " + decimal(task.id) +
                  ": the workshop id is invalid or you are not logged on");
@@ -101,15 +124,10 @@ class Download {
 
   // True when the subscription is confirmed and the task may go on in this same pass.
   bool take_subscription(DownloadTask& task) {
-    Taken taken = task.receiver->try_take();
-    if (std::holds_alternative<NothingYet>(taken)) return false;
-    if (std::holds_alternative<Disconnected>(taken)) {
-      fail(task, ErrorCode::Unknown, "subscribe call for " + decimal(task.id) + " was dropped by Steam");
-      return false;
-    }
-    if (const auto* failed = std::get_if<Failed>(&std::get<CallOutcome>(taken))) {
-      fail(task, failed->failure.code,
-           "subscribing to " + decimal(task.id) + " failed: " + failed->failure.message);
+    const CallOutcome outcome = task.receiver->try_take();
+    if (std::holds_alternative<Pending>(outcome)) return false;
+    if (std::optional<Error> error = call_error(outcome, task.id, SUBSCRIBE_WORDING)) {
+      fail(task, std::move(*error));
       return false;
     }
     task.receiver.reset();
@@ -119,43 +137,43 @@ class Download {
 
   void poll(DownloadTask& task) {
     const ItemState state = item_state(client_, task.id);
-    InstallAnswer install;  // asked on every pass, decoded only for the Installed record
-    const bool has_install = read_install_info(client_, task.id, install);
-    if (state.installed && !state.needsUpdate && !state.downloading && has_install) {
+    RawInstallInfo install;  // asked on every pass, decoded only for the Installed record
+    const bool has_install = client_.ugc().install_info(task.id, install);
+    if (state.installed && !state.needs_update && !state.downloading && has_install) {
       // The bar the host has drawn ends at the total it was shown, whatever the size on disk.
-      const std::uint64_t total = task.lastProgress && task.lastProgress->total != 0
-                                      ? task.lastProgress->total
-                                      : install.sizeOnDisk;
+      const std::uint64_t total = task.last_progress && task.last_progress->total != 0
+                                      ? task.last_progress->total
+                                      : install.size_on_disk;
       emit_(Progress{task.id, total, total});
-      emit_(Installed{task.id, install.decode().folder});
+      emit_(Installed{task.id, decode_install_info(install).folder});
       task.phase = DownloadPhase::Complete;
       return;
     }
 
     ByteCounts counts{0, 0};
-    const UgcInterface ugc = client_.ugc();
-    if (!ugc.api().SteamAPI_ISteamUGC_GetItemDownloadInfo(ugc.pointer(), task.id, &counts.done,
-                                                          &counts.total)) {
-      return;
-    }
-    if (counts.total == 0 || task.lastProgress == counts) return;
+    if (!client_.ugc().download_info(task.id, counts.done, counts.total)) return;
+    if (counts.total == 0 || task.last_progress == counts) return;
     const Nanoseconds now = clock_.now();
-    std::optional<Nanoseconds>& last = last_progress_at_[task.spacingSlot];
+    std::optional<Nanoseconds>& last = last_progress_at_[task.spacing_slot];
     if (last && now - *last < PROGRESS_MIN_INTERVAL) return;  // also when the clock reads earlier
     last = now;
-    task.lastProgress = counts;
+    task.last_progress = counts;
     emit_(Progress{task.id, counts.done, counts.total});
   }
 
   void fail(DownloadTask& task, ErrorCode code, std::string message) {
-    emit_(item_error(code, std::move(message), task.id));
+    fail(task, item_error(code, std::move(message), task.id));
+  }
+
+  void fail(DownloadTask& task, Error error) {
+    emit_(std::move(error));
     task.phase = DownloadPhase::Errored;
     task.receiver.reset();
   }
 
   const SteamClient& client_;
   const platform::Clock& clock_;
-  const Emit& emit_;
+  const RecordSink& emit_;
   std::vector<DownloadTask> tasks_;
   std::vector<std::optional<Nanoseconds>> last_progress_at_;  // by spacing slot
   bool any_failed_ = false;
@@ -164,9 +182,9 @@ class Download {
 }  // namespace
 
 bool run_download(const SteamClient& client, DownloadFailureList& failures,
-                  std::span<const WorkshopId> ids, std::uint64_t timeoutSecs,
-                  const platform::Clock& clock, const Emit& emit) {
-  return Download(client, clock, emit).run(failures, ids, timeoutSecs);
+                  std::span<const WorkshopId> ids, std::uint64_t timeout_secs,
+                  const platform::Clock& clock, const RecordSink& emit) {
+  return Download(client, clock, emit).run(failures, ids, timeout_secs);
 }
 
 }  // namespace quennet

@@ -1,10 +1,20 @@
 #include "workshop/item.h"
 
-#include <cstring>
-
 #include "protocol/utf8.h"
+#include "steam/steam_text.h"
 
 namespace quennet {
+
+namespace {
+
+// Item-state bits, by value. Only the low six bits mean anything to us; 2 (legacy) is read nowhere.
+constexpr std::uint32_t ITEM_SUBSCRIBED = 1;
+constexpr std::uint32_t ITEM_INSTALLED = 4;
+constexpr std::uint32_t ITEM_NEEDS_UPDATE = 8;
+constexpr std::uint32_t ITEM_DOWNLOADING = 16;
+constexpr std::uint32_t ITEM_DOWNLOAD_PENDING = 32;
+
+}  // namespace
 
 ItemState decode_item_state(std::uint32_t word) {
   return ItemState{
@@ -16,28 +26,18 @@ ItemState decode_item_state(std::uint32_t word) {
 }
 
 ItemState item_state(const SteamClient& client, WorkshopId id) {
-  const UgcInterface ugc = client.ugc();
-  return decode_item_state(ugc.api().SteamAPI_ISteamUGC_GetItemState(ugc.pointer(), id));
+  return decode_item_state(client.ugc().item_state(id));
 }
 
-bool read_install_info(const SteamClient& client, WorkshopId id, InstallAnswer& answer) {
-  std::memset(answer.folder, 0, sizeof answer.folder);
-  answer.sizeOnDisk = 0;
-  answer.timestamp = 0;
-  const UgcInterface ugc = client.ugc();
-  return ugc.api().SteamAPI_ISteamUGC_GetItemInstallInfo(ugc.pointer(), id, &answer.sizeOnDisk, answer.folder,
-                                                          INSTALL_FOLDER_BUFFER, &answer.timestamp);
-}
-
-InstallInfo InstallAnswer::decode() const {
-  // A path that fills the whole buffer has no NUL: it ends at the buffer's end, never beyond.
-  return InstallInfo{decode_utf8_lossy(until_nul(folder, sizeof folder)), sizeOnDisk, timestamp};
+InstallInfo decode_install_info(const RawInstallInfo& raw) {
+  return InstallInfo{decode_utf8_lossy(until_nul(raw.folder, sizeof raw.folder)), raw.size_on_disk,
+                     raw.timestamp};
 }
 
 std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id) {
-  InstallAnswer answer;
-  if (!read_install_info(client, id, answer)) return std::nullopt;
-  return answer.decode();
+  RawInstallInfo raw;
+  if (!client.ugc().install_info(id, raw)) return std::nullopt;
+  return decode_install_info(raw);
 }
 
 }  // namespace quennet

@@ -4,7 +4,7 @@
 
 namespace quennet {
 
-void run_status(const SteamClient& client, std::span<const WorkshopId> ids, const Emit& emit) {
+void run_status(const SteamClient& client, std::span<const WorkshopId> ids, const RecordSink& emit) {
   client.run_callbacks();
   for (const WorkshopId id : ids) {
     const ItemState state = item_state(client, id);
@@ -15,10 +15,10 @@ void run_status(const SteamClient& client, std::span<const WorkshopId> ids, cons
         id,
         state.subscribed,
         state.installed,
-        state.needsUpdate,
+        state.needs_update,
         state.downloading,
         info ? std::optional<std::string>(std::move(info->folder)) : std::nullopt,
-        info ? info->sizeOnDisk : 0,
+        info ? info->size_on_disk : 0,
         info ? info->timestamp : 0,
     });
   }

@@ -10,6 +10,6 @@ namespace quennet {
 
 // Runs the callback pump once, then writes one State record per id, in the order given. Reads only;
 // nothing in it can fail.
-void run_status(const SteamClient& client, std::span<const WorkshopId> ids, const Emit& emit);
+void run_status(const SteamClient& client, std::span<const WorkshopId> ids, const RecordSink& emit);
 
 }  // namespace quennet

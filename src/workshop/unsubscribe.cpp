@@ -2,12 +2,24 @@
 
 #include <vector>
 
-#include "workshop/download.h"
+#include "steam/interfaces.h"
+#include "workshop/polling.h"
 
 namespace quennet {
 
+namespace {
+
+struct PendingUnsubscribe {
+  WorkshopId id;
+  CallOutcomeReceiver receiver;
+};
+
+constexpr CallWording UNSUBSCRIBE_WORDING{"unsubscribing", "unsubscribe call for", "was dropped"};
+
+}  // namespace
+
 bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
-                     const platform::Clock& clock, const Emit& emit) {
+                     const platform::Clock& clock, const RecordSink& emit) {
   const platform::Nanoseconds start = clock.now();
   std::vector<PendingUnsubscribe> pending;
   pending.reserve(ids.size());
@@ -19,20 +31,14 @@ bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
     // Entries whose outcome is known leave the list; the others keep their order.
     std::size_t kept = 0;
     for (PendingUnsubscribe& entry : pending) {
-      Taken taken = entry.receiver.try_take();
-      if (std::holds_alternative<NothingYet>(taken)) {
+      const CallOutcome outcome = entry.receiver.try_take();
+      if (std::holds_alternative<Pending>(outcome)) {
         if (&pending[kept] != &entry) pending[kept] = std::move(entry);
         ++kept;
         continue;
       }
-      if (std::holds_alternative<Disconnected>(taken)) {
-        emit(item_error(ErrorCode::Unknown, "unsubscribe call for " + decimal(entry.id) + " was dropped",
-                        entry.id));
-        all_confirmed = false;
-      } else if (const auto* failed = std::get_if<Failed>(&std::get<CallOutcome>(taken))) {
-        emit(item_error(failed->failure.code,
-                        "unsubscribing " + decimal(entry.id) + " failed: " + failed->failure.message,
-                        entry.id));
+      if (std::optional<Error> error = call_error(outcome, entry.id, UNSUBSCRIBE_WORDING)) {
+        emit(std::move(*error));
         all_confirmed = false;
       }
     }

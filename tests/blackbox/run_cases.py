@@ -126,27 +126,43 @@ class Runner:
         self.options = options
         self.windows = options.platform == "windows"
 
+    def library_file_name(self):
+        return "steam_api64.dll" if self.windows else "libsteam_api.so"
+
     def library_source(self, kind):
-        if kind == "none":
+        if kind in ("none", "broken"):
             return None
         if kind == "sim":
             return self.options.sim_library
         if kind == "genuine":
-            name = "steam_api64.dll" if self.windows else "libsteam_api.so"
-            return os.path.join(self.options.genuine_dir or "", name)
+            return os.path.join(self.options.genuine_dir or "", self.library_file_name())
         raise CaseError(f"unknown library {kind!r}")
+
+    def place_broken_library(self, folder, env):
+        """A file that is no library under the library's name; on Linux the simulator waits on the
+        library search path as well, so that a run which went on searching would find it."""
+        with open(os.path.join(folder, self.library_file_name()), "wb") as f:
+            f.write(b"this is not a shared library\n")
+        if not self.windows:
+            search = os.path.join(folder, "search")
+            os.makedirs(search)
+            shutil.copy(self.options.sim_library, search)
+            env["LD_LIBRARY_PATH"] = search
 
     def run(self, case, folder):
         """Runs one case in `folder`; returns a list of failure texts (empty: passed)."""
         p = self.options.platform
         os.makedirs(folder)
-        library = self.library_source(field(case, "library", p, "sim"))
+        library_kind = field(case, "library", p, "sim")
+        library = self.library_source(library_kind)
         with SPAWN_LOCK:
             exe = shutil.copy(self.options.exe, folder)
             if library:
                 shutil.copy(library, folder)
 
         env = {k: v for k, v in os.environ.items() if not k.startswith("STEAM_SIM_")}
+        if library_kind == "broken":
+            self.place_broken_library(folder, env)
         env.pop("SteamAppId", None)
         env.pop("SteamGameId", None)
         log_path = os.path.join(folder, "sim.log")
@@ -324,15 +340,18 @@ def check_progress_spacing(text, args):
     return failures
 
 
-RECORD_KEYS = {
-    "ready": ["type", "steamId", "persona"],
-    "state": ["type", "workshopId", "subscribed", "installed", "needsUpdate", "downloading", "folder", "sizeOnDisk",
-              "timestamp"],
-    "progress": ["type", "workshopId", "bytesDone", "bytesTotal"],
-    "installed": ["type", "workshopId", "folder"],
-    "done": ["type"],
-    "error": ["type", "code", "message", "workshopId"],
-}
+def record_keys():
+    """The keys of each record kind in their order: the schema's "required" list of the kind, which
+    names every key in the order the program writes it."""
+    schema_path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                               "events.schema.json")
+    with open(schema_path, encoding="utf-8") as f:
+        definitions = json.load(f)["$defs"]
+    return {kind: definitions[kind]["required"]
+            for kind in ("ready", "state", "progress", "installed", "done", "error")}
+
+
+RECORD_KEYS = record_keys()
 
 
 def check_records(text, args):
@@ -352,25 +371,16 @@ def check_records(text, args):
     return failures
 
 
-def command_ids(args):
-    """The ids of a command line as the program takes them: options left out, adjacent repeats once."""
-    ids, skip = [], False
-    for arg in args[1:]:
-        if skip or arg.startswith("--timeout-secs="):
-            skip = False
-        elif arg == "--timeout-secs":
-            skip = True
-        elif not ids or ids[-1] != arg.lstrip("0"):
-            ids.append(arg.lstrip("0"))
-    return ids
-
-
 def check_per_id(text, args):
     """Every item gets what it is owed, nothing is lost: Ready first; status one State per id in
     command-line order; download one last record (installed or error) per id and nothing after it;
     unsubscribe at most one error per id; Done last exactly when nothing failed."""
     records = [json.loads(line) for line in text.splitlines()]
-    ids = command_ids(args)
+    # The check is for command lines of plain, distinct ids, so that the ids owed are the arguments
+    # themselves; anything else is a mistake in the case.
+    ids = args[1:]
+    if any(not id.isdigit() or id.startswith("0") for id in ids) or len(set(ids)) != len(ids):
+        raise CaseError("check per-id needs a command line of distinct ids without options or leading zeros")
     failures = []
     if not records or records[0]["type"] != "ready":
         return ["the first record is not ready"]

@@ -1,15 +1,15 @@
-// parse_command_line on any argument list: it never crashes, it accepts exactly the command-line
-// grammar (checked against an independent reading of it below), and every rejection is one Error
-// record that serialises to one valid line. The input is the arguments separated by NUL bytes.
+// parse_command_line on any argument list: it never crashes, what it accepts is a well-formed
+// command that reads back the same when written out again, and every rejection is one Error record
+// that names what was rejected and serialises to one valid line. The input is the arguments
+// separated by NUL bytes.
 #include <algorithm>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_check.h"
+#include "support/arguments.h"
 #include "main/command_line.h"
 #include "protocol/json.h"
 #include "protocol/utf8.h"
@@ -21,74 +21,61 @@ using quennet::CommandWord;
 using quennet::Error;
 using quennet::ErrorCode;
 
-// A decimal number by comparing text rather than by arithmetic: leading zeros dropped, then at most
-// 20 digits, and with 20 not above the largest 64-bit value. Zero and non-digits are nothing.
-std::optional<std::uint64_t> number(std::string_view text) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return {};
-  text.remove_prefix(std::min(text.find_first_not_of('0'), text.size()));
-  if (text.empty() || text.size() > 20) return {};
-  if (text.size() == 20 && text > "18446744073709551615") return {};
-  return std::strtoull(std::string(text).c_str(), nullptr, 10);
+const char* word_text(CommandWord word) {
+  switch (word) {
+    case CommandWord::Status: return "status";
+    case CommandWord::Download: return "download";
+    case CommandWord::Unsubscribe: return "unsubscribe";
+    case CommandWord::Whoami: return "whoami";
+  }
+  return "";
 }
 
-Error usage(const std::string& reason) {
-  return Error{ErrorCode::Unknown, reason + "; " + quennet::USAGE, {}};
+// An accepted command: the word given, ids only where they belong, none of them 0 and no two
+// adjacent ones equal, every id written among the arguments, a timeout only for download. Written
+// out in its plainest form, it parses back to itself.
+void check_accepted(const std::vector<std::string>& args, const Command& command) {
+  FUZZ_CHECK(args[0] == word_text(command.word));
+  FUZZ_CHECK(command.ids.empty() == (command.word == CommandWord::Whoami));
+  FUZZ_CHECK(command.timeout_secs >= 1);
+  if (command.word != CommandWord::Download) {
+    FUZZ_CHECK(command.timeout_secs == quennet::DEFAULT_DOWNLOAD_TIMEOUT_SECS);
+  }
+  for (std::size_t i = 0; i < command.ids.size(); ++i) {
+    FUZZ_CHECK(command.ids[i] != 0);
+    if (i > 0) FUZZ_CHECK(command.ids[i] != command.ids[i - 1]);
+    const std::string digits = quennet::decimal(command.ids[i]);
+    FUZZ_CHECK(std::any_of(args.begin() + 1, args.end(), [&](const std::string& arg) {
+      const std::size_t start = arg.find_first_not_of('0');
+      return start != std::string::npos && arg.compare(start, std::string::npos, digits) == 0;
+    }));
+  }
+
+  std::vector<std::string> plain{word_text(command.word)};
+  for (const quennet::WorkshopId id : command.ids) plain.push_back(quennet::decimal(id));
+  if (command.word == CommandWord::Download) {
+    plain.push_back("--timeout-secs=" + quennet::decimal(command.timeout_secs));
+  }
+  const auto again = quennet::parse_command_line(quennet::test::argv_of(plain));
+  FUZZ_CHECK(again.ok());
+  FUZZ_CHECK(again.value().word == command.word);
+  FUZZ_CHECK(again.value().ids == command.ids);
+  FUZZ_CHECK(again.value().timeout_secs == command.timeout_secs);
 }
 
-struct Expected {
-  bool accepted = false;
-  Command command{CommandWord::Whoami, {}, quennet::DEFAULT_DOWNLOAD_TIMEOUT_SECS};
-  Error error;
-};
-
-Expected expected(const std::vector<std::string>& args) {
-  Expected result;
-  auto reject = [&](Error error) {
-    result.error = std::move(error);
-    return result;
-  };
-  if (args.empty()) return reject(usage("missing command"));
-  const std::string& word = args[0];
-  std::vector<std::uint64_t> ids;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (word == "download" && arg.rfind("--timeout-secs", 0) == 0 && (arg.size() == 14 || arg[14] == '=')) {
-      std::string value;
-      if (arg.size() > 14) {
-        value = arg.substr(15);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        return reject(usage("--timeout-secs needs a positive integer"));
-      }
-      if (!value.empty() && value[0] == '+') value.erase(0, 1);
-      const auto seconds = number(value);
-      if (!seconds) return reject(usage("--timeout-secs needs a positive integer"));
-      result.command.timeoutSecs = *seconds;
-    } else if (arg.rfind("--", 0) == 0) {
-      return reject(usage("unknown option " + arg));
-    } else if (const auto id = number(arg)) {
-      if (ids.empty() || ids.back() != *id) ids.push_back(*id);
-    } else {
-      return reject(
-          Error{ErrorCode::ItemInvalid, "invalid workshop id " + arg + ": expected a positive integer", arg});
-    }
+// A rejection is either an invalid id, naming the argument unchanged, or a usage error.
+void check_rejected(const std::vector<std::string>& args, const Error& error) {
+  if (error.code == ErrorCode::ItemInvalid) {
+    FUZZ_CHECK(error.workshopId.has_value());
+    FUZZ_CHECK(std::find(args.begin() + 1, args.end(), *error.workshopId) != args.end());
+    FUZZ_CHECK(error.message == "invalid workshop id " + *error.workshopId + ": expected a positive integer");
+    return;
   }
-  if (word == "whoami") {
-    if (!ids.empty()) return reject(usage("whoami takes no arguments"));
-  } else if (word == "status" || word == "download" || word == "unsubscribe") {
-    if (ids.empty()) return reject(usage(word + " needs at least one workshopId"));
-    result.command.word = word == "status"     ? CommandWord::Status
-                          : word == "download" ? CommandWord::Download
-                                               : CommandWord::Unsubscribe;
-  } else {
-    return reject(usage("unknown command " + word));
-  }
-  if (result.command.word != CommandWord::Download)
-    result.command.timeoutSecs = quennet::DEFAULT_DOWNLOAD_TIMEOUT_SECS;
-  result.command.ids = std::move(ids);
-  result.accepted = true;
-  return result;
+  FUZZ_CHECK(error.code == ErrorCode::Unknown);
+  FUZZ_CHECK(!error.workshopId.has_value());
+  const std::string tail = std::string("; ") + quennet::USAGE;
+  FUZZ_CHECK(error.message.size() > tail.size());
+  FUZZ_CHECK(error.message.compare(error.message.size() - tail.size(), tail.size(), tail) == 0);
 }
 
 }  // namespace
@@ -105,24 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  // Split at NUL bytes, each argument is NUL-terminated, as the OS hands them over.
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  const auto parsed = quennet::parse_command_line(argv);
-  const Expected want = expected(args);
-  FUZZ_CHECK(parsed.ok() == want.accepted);
+  const auto parsed = quennet::parse_command_line(quennet::test::argv_of(args));
   if (parsed.ok()) {
-    const Command& got = parsed.value();
-    FUZZ_CHECK(got.word == want.command.word);
-    FUZZ_CHECK(got.ids == want.command.ids);
-    FUZZ_CHECK(got.timeoutSecs == want.command.timeoutSecs);
+    check_accepted(args, parsed.value());
     return 0;
   }
-
   const Error& error = parsed.error();
-  FUZZ_CHECK(error.code == want.error.code);
-  FUZZ_CHECK(error.message == want.error.message);
-  FUZZ_CHECK(error.workshopId == want.error.workshopId);
+  check_rejected(args, error);
 
   // The program refuses arguments that are not UTF-8 before parsing; every other rejection is one
   // record on one line that reads back as what was rejected.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -26,17 +27,17 @@ inline std::string& context() {
   return text;
 }
 
-// The keys of each record kind, in the order they must appear.
-inline std::vector<std::string> record_keys(std::string_view type) {
-  if (type == "ready") return {"type", "steamId", "persona"};
-  if (type == "state")
-    return {"type",        "workshopId", "subscribed", "installed", "needsUpdate",
-            "downloading", "folder",     "sizeOnDisk", "timestamp"};
-  if (type == "progress") return {"type", "workshopId", "bytesDone", "bytesTotal"};
-  if (type == "installed") return {"type", "workshopId", "folder"};
-  if (type == "done") return {"type"};
-  if (type == "error") return {"type", "code", "message", "workshopId"};
-  return {};
+// The keys of each record kind, in the order they must appear: the "required" list of the kind in
+// the record schema (its path comes from the build), which names every key in the written order.
+inline std::vector<std::string> record_keys(const std::string& type) {
+  static const nlohmann::json definitions = [] {
+    std::ifstream file(QUENNET_RECORD_SCHEMA);
+    nlohmann::json schema = nlohmann::json::parse(file, nullptr, /*allow_exceptions=*/false);
+    FUZZ_CHECK(schema.is_object() && schema.contains("$defs"));
+    return schema["$defs"];
+  }();
+  if (type == "workshopId" || type == "uint64" || !definitions.contains(type)) return {};
+  return definitions[type]["required"].get<std::vector<std::string>>();
 }
 
 // `line` (a record without its line feed) as JSON: one line with no raw control byte, valid UTF-8

@@ -17,8 +17,9 @@
 #include "platform/environment.h"
 #include "protocol/json.h"
 #include "sim/control.h"
-#include "simulated_api.h"
-#include "virtual_clock.h"
+#include "support/arguments.h"
+#include "support/simulated_api.h"
+#include "support/virtual_clock.h"
 
 namespace {
 
@@ -223,19 +224,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (args[0] == "unsubscribe") clock.extra_per_sleep = std::chrono::seconds(1);
   std::vector<std::string> lines;
   std::vector<std::size_t> log_sizes;
-  const quennet::Emit emit = [&](quennet::Event event) {
+  const quennet::RecordSink emit = [&](quennet::Event event) {
     std::string line;
     FUZZ_CHECK(quennet::serialise_event(event, line));
     lines.push_back(std::move(line));
     const std::string log = steam_sim::call_log();
     log_sizes.push_back(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')));
   };
-  const quennet::SteamHost host{
+  const quennet::SteamPlatform platform{
       quennet::platform::set_environment_variable,
       []() -> quennet::Result<quennet::SteamApi, std::string> { return quennet::test::simulated_api(); }};
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  const int status = quennet::run(argv, quennet::RunEnvironment{host, clock.clock(), emit});
+  const int status = quennet::run(quennet::test::argv_of(args), quennet::RunEnvironment{platform, clock.clock(), emit});
   FUZZ_CHECK(status == 0 || status == 1);
 
   const std::vector<std::string> log = quennet::test::sim_log();

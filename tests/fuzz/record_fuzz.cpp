@@ -100,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto [event, want] = make(input);
     std::string line;
     FUZZ_CHECK(quennet::serialise_event(event, line));
-    FUZZ_CHECK(quennet::fuzz::parse_record(line) == want);
+    // parse_record checks the key order; here the values count, in any order.
+    FUZZ_CHECK(nlohmann::json(quennet::fuzz::parse_record(line)) == nlohmann::json(want));
   }
   return 0;
 }

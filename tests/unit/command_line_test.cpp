@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/arguments.h"
+
 namespace quennet {
 namespace {
 
 // The program sees its arguments as the OS hands them over: NUL-terminated.
 Result<Command, Error> parse(const std::vector<std::string>& args) {
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  return parse_command_line(argv);
+  return parse_command_line(test::argv_of(args));
 }
 
 Command accepted(std::vector<std::string> args) {
@@ -43,15 +43,15 @@ TEST(CommandLine, AcceptsIdsInOrderCollapsingOnlyAdjacentRepeats) {
 TEST(CommandLine, TimeoutIsTheLastOneGivenOrTheDefault) {
   const Command plain = accepted({"download", "5"});
   EXPECT_EQ(plain.word, CommandWord::Download);
-  EXPECT_EQ(plain.timeoutSecs, 1800u);
+  EXPECT_EQ(plain.timeout_secs, 1800u);
 
   const Command mixed = accepted({"download", "--timeout-secs", "10", "5", "--timeout-secs=20", "6"});
   EXPECT_EQ(mixed.ids, (std::vector<WorkshopId>{5, 6}));
-  EXPECT_EQ(mixed.timeoutSecs, 20u);
+  EXPECT_EQ(mixed.timeout_secs, 20u);
 
-  EXPECT_EQ(accepted({"download", "5", "--timeout-secs", "+30"}).timeoutSecs, 30u);
-  EXPECT_EQ(accepted({"download", "5", "--timeout-secs=0030"}).timeoutSecs, 30u);
-  EXPECT_EQ(accepted({"download", "5", "--timeout-secs", "18446744073709551615"}).timeoutSecs,
+  EXPECT_EQ(accepted({"download", "5", "--timeout-secs", "+30"}).timeout_secs, 30u);
+  EXPECT_EQ(accepted({"download", "5", "--timeout-secs=0030"}).timeout_secs, 30u);
+  EXPECT_EQ(accepted({"download", "5", "--timeout-secs", "18446744073709551615"}).timeout_secs,
             18446744073709551615u);
 }
 

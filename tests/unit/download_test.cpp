@@ -9,43 +9,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One download on the simulator and a virtual clock.
-struct Session {
-  explicit Session(std::string_view scenario) {
-    test::load_scenario(scenario);
-    recorder.clock = &clock;
-  }
-
-  bool download(std::vector<WorkshopId> ids, std::uint64_t timeout_secs = 1800) {
-    SteamClient client = test::open_session();
-    DownloadWatch watch = watch_download_results(client);
-    return run_download(client, *watch.failures, ids, timeout_secs, clock.clock(), recorder.emit());
-  }
-
-  std::size_t passes() const { return test::count_calls(test::sim_log(), "SteamAPI_ManualDispatch_RunFrame"); }
-
-  test::VirtualClock clock;
-  test::Recorder recorder;
-};
-
-std::string progress(WorkshopId id, std::uint64_t done, std::uint64_t total) {
-  return R"({"type":"progress","workshopId":")" + decimal(id) + R"(","bytesDone":)" + decimal(done) +
-         R"(,"bytesTotal":)" + decimal(total) + "}";
-}
-
-std::string installed(WorkshopId id, const std::string& folder) {
-  return R"({"type":"installed","workshopId":")" + decimal(id) + R"(","folder":")" + folder + "\"}";
-}
-
-std::string error(const std::string& code, const std::string& message, WorkshopId id) {
-  return R"({"type":"error","code":")" + code + R"(","message":")" + message + R"(","workshopId":")" +
-         decimal(id) + "\"}";
-}
+using test::Session;
 
 TEST(Download, AnInstalledUpToDateItemCompletesInTheFirstPass) {
   Session run(R"({"items":[{"id":"5","state":5,"install":{"folder":"/m/5","size":1234,"timestamp":1}}]})");
   EXPECT_TRUE(run.download({5}));
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{progress(5, 1234, 1234), installed(5, "/m/5")}));
+  EXPECT_EQ(run.recorder.events, (std::vector<Event>{Progress{5, 1234, 1234}, Installed{5, "/m/5"}}));
   EXPECT_EQ(run.passes(), 1u);
   const auto log = test::sim_log();
   EXPECT_EQ(test::count_calls(log, "SteamAPI_ISteamUGC_SubscribeItem"), 0u);
@@ -61,13 +30,13 @@ TEST(Download, ProgressIsWrittenOnChangeAndTheFinalRecordRepeatsTheLastTotal) {
           {"pass":3,"downloadInfo":null},
           {"pass":10,"state":5,"install":{"folder":"/m/6","size":7,"timestamp":1}}]}]})");
   EXPECT_TRUE(run.download({5, 6}));
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{
-                                    progress(5, 10, 100),
-                                    progress(5, 50, 100),
-                                    progress(6, 7, 7),
-                                    installed(6, "/m/6"),
-                                    progress(5, 100, 100),
-                                    installed(5, "/m/5"),
+  EXPECT_EQ(run.recorder.events, (std::vector<Event>{
+                                    Progress{5, 10, 100},
+                                    Progress{5, 50, 100},
+                                    Progress{6, 7, 7},
+                                    Installed{6, "/m/6"},
+                                    Progress{5, 100, 100},
+                                    Installed{5, "/m/5"},
                                 }));
   EXPECT_EQ(run.passes(), 13u);
   // Three queries per downloading item and pass, each on a fresh interface.
@@ -77,12 +46,12 @@ TEST(Download, ProgressIsWrittenOnChangeAndTheFinalRecordRepeatsTheLastTotal) {
 TEST(Download, CountsChangingEveryPassGiveAtMostOneRecordPerIdIn250Ms) {
   Session run(R"({"items":[{"id":"5","state":1,"download":{"size":1000,"step":10,"folder":"/m/5"}}]})");
   EXPECT_TRUE(run.download({5}));
-  const auto& lines = run.recorder.lines;
-  ASSERT_GE(lines.size(), 10u);
-  EXPECT_EQ(lines[lines.size() - 2], progress(5, 1000, 1000));
-  EXPECT_EQ(lines.back(), installed(5, "/m/5"));
-  for (std::size_t i = 1; i + 2 < lines.size(); ++i) {
-    EXPECT_GE(run.recorder.times[i] - run.recorder.times[i - 1], 250ms) << lines[i];
+  const auto& events = run.recorder.events;
+  ASSERT_GE(events.size(), 10u);
+  EXPECT_EQ(events[events.size() - 2], Event(Progress{5, 1000, 1000}));
+  EXPECT_EQ(events.back(), Event(Installed{5, "/m/5"}));
+  for (std::size_t i = 1; i + 2 < events.size(); ++i) {
+    EXPECT_GE(run.recorder.times[i] - run.recorder.times[i - 1], 250ms) << i;
   }
   EXPECT_EQ(run.clock.sleeps, run.passes() - 1);  // 50 ms between passes, none after the last
 }
@@ -90,8 +59,8 @@ TEST(Download, CountsChangingEveryPassGiveAtMostOneRecordPerIdIn250Ms) {
 TEST(Download, AnItemInstalledWithoutInstallInformationNeverCompletes) {
   Session run(R"({"items":[{"id":"5","state":5}]})");
   EXPECT_FALSE(run.download({5}, 1));
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{error(
-                                    "timeout", "workshop item 5 did not finish downloading within 1s", 5)}));
+  EXPECT_EQ(run.recorder.events, (std::vector<Event>{Error{
+                                    ErrorCode::Timeout, "workshop item 5 did not finish downloading within 1s", "5"}}));
   EXPECT_EQ(run.passes(), 21u);  // the limit is reached once 20 pauses of 50 ms have passed
 }
 
@@ -100,23 +69,23 @@ TEST(Download, CompletionIsTestedBeforeTheLimit) {
       {"pass":21,"state":5,"install":{"folder":"f","size":3,"timestamp":0}}]}]})";
   Session in_time(at_21);
   EXPECT_TRUE(in_time.download({5}, 1));
-  EXPECT_EQ(in_time.recorder.lines, (std::vector<std::string>{progress(5, 3, 3), installed(5, "f")}));
+  EXPECT_EQ(in_time.recorder.events, (std::vector<Event>{Progress{5, 3, 3}, Installed{5, "f"}}));
 
   const char* at_22 = R"({"items":[{"id":"5","state":1,"script":[
       {"pass":22,"state":5,"install":{"folder":"f","size":3,"timestamp":0}}]}]})";
   Session late(at_22);
   EXPECT_FALSE(late.download({5}, 1));
-  EXPECT_EQ(late.recorder.lines.size(), 1u);
+  EXPECT_EQ(late.recorder.events.size(), 1u);
 }
 
 TEST(Download, ItemsStillActiveAtTheLimitTimeOutInListOrder) {
   Session run(R"({"items":[{"id":"5","state":1},{"id":"6","state":1}]})");
   run.clock.extra_per_sleep = 10min;
   EXPECT_FALSE(run.download({6, 5}));
-  EXPECT_EQ(run.recorder.lines,
-            (std::vector<std::string>{
-                error("timeout", "workshop item 6 did not finish downloading within 1800s", 6),
-                error("timeout", "workshop item 5 did not finish downloading within 1800s", 5),
+  EXPECT_EQ(run.recorder.events,
+            (std::vector<Event>{
+                Error{ErrorCode::Timeout, "workshop item 6 did not finish downloading within 1800s", "6"},
+                Error{ErrorCode::Timeout, "workshop item 5 did not finish downloading within 1800s", "5"},
             }));
   EXPECT_EQ(run.passes(), 4u);
 }
@@ -136,8 +105,8 @@ TEST(Download, AFailureAnnouncedForACompletedItemWritesNothing) {
       "callbacks":[{"pass":2,"id":3406,"appId":221100,"item":"5","result":16},
                    {"pass":2,"id":3406,"appId":221100,"item":"99","result":16}]})");
   EXPECT_TRUE(run.download({5, 6}));
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{progress(5, 1, 1), installed(5, "a"),
-                                                          progress(6, 2, 2), installed(6, "b")}));
+  EXPECT_EQ(run.recorder.events, (std::vector<Event>{Progress{5, 1, 1}, Installed{5, "a"},
+                                                          Progress{6, 2, 2}, Installed{6, "b"}}));
 }
 
 TEST(Download, RepeatedIdsShareOneSpacingEntryAndAFailureEndsOnlyTheFirstActiveTask) {
@@ -146,18 +115,19 @@ TEST(Download, RepeatedIdsShareOneSpacingEntryAndAFailureEndsOnlyTheFirstActiveT
                {"id":"6","state":5,"install":{"folder":"/m/6","size":6,"timestamp":0}}],
       "callbacks":[{"pass":3,"id":3406,"appId":221100,"item":"5","result":16}]})");
   EXPECT_FALSE(run.download({5, 6, 5}));
-  const auto& lines = run.recorder.lines;
+  const auto& events = run.recorder.events;
   std::vector<std::size_t> progress_of_5;
   std::size_t errors = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].find(R"("type":"error")") != std::string::npos) {
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if (std::holds_alternative<Error>(events[i])) {
       ++errors;
-      EXPECT_EQ(lines[i], error("timeout", "download of 5 failed: Steam returned: operation timed out", 5));
+      EXPECT_EQ(events[i], Event(Error{ErrorCode::Timeout, "download of 5 failed: Steam returned: operation timed out", "5"}));
     }
-    if (lines[i].rfind(R"({"type":"progress","workshopId":"5")", 0) == 0) progress_of_5.push_back(i);
+    const auto* progress = std::get_if<Progress>(&events[i]);
+    if (progress && progress->workshopId == 5) progress_of_5.push_back(i);
   }
   EXPECT_EQ(errors, 1u);
-  EXPECT_EQ(lines.back(), installed(5, "/m/5"));  // the second task of id 5 went on
+  EXPECT_EQ(events.back(), Event(Installed{5, "/m/5"}));  // the second task of id 5 went on
   ASSERT_GE(progress_of_5.size(), 3u);
   for (std::size_t k = 1; k + 1 < progress_of_5.size(); ++k) {
     EXPECT_GE(run.recorder.times[progress_of_5[k]] - run.recorder.times[progress_of_5[k - 1]], 250ms);
@@ -173,16 +143,16 @@ TEST(Download, PerItemFailuresEndOnlyTheirItem) {
       {"id":"9","state":1,"acceptDownload":false},
       {"id":"10","state":5,"install":{"folder":"h","size":1,"timestamp":0}}]})");
   EXPECT_FALSE(run.download({5, 6, 7, 8, 9, 10}));
-  EXPECT_EQ(run.recorder.lines,
-            (std::vector<std::string>{
-                error("item_invalid", "subscribing to 5 failed: Steam returned: a file was not found", 5),
-                error("unknown", "subscribe call for 6 was dropped by Steam", 6),
-                error("unknown", "subscribing to 8 failed: Steam returned: IO failure", 8),
-                error("item_invalid", "Steam rejected the download of 9: the workshop id is invalid or you are not logged on", 9),
-                progress(10, 1, 1),
-                installed(10, "h"),
-                progress(7, 9, 9),
-                installed(7, "g"),
+  EXPECT_EQ(run.recorder.events,
+            (std::vector<Event>{
+                Error{ErrorCode::ItemInvalid, "subscribing to 5 failed: Steam returned: a file was not found", "5"},
+                Error{ErrorCode::Unknown, "subscribe call for 6 was dropped by Steam", "6"},
+                Error{ErrorCode::Unknown, "subscribing to 8 failed: Steam returned: IO failure", "8"},
+                Error{ErrorCode::ItemInvalid, "Steam rejected the download of 9: the workshop id is invalid or you are not logged on", "9"},
+                Progress{10, 1, 1},
+                Installed{10, "h"},
+                Progress{7, 9, 9},
+                Installed{7, "g"},
             }));
 }
 

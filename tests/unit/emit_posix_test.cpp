@@ -33,7 +33,7 @@ std::string drain(int fd) {
   return bytes;
 }
 
-TEST(Emit, WritesEachRecordWholeAsOneLineEndedByALineFeedAlone) {
+TEST(RecordSink, WritesEachRecordWholeAsOneLineEndedByALineFeedAlone) {
   FILE* file = tmpfile();
   ASSERT_NE(file, nullptr);
   {
@@ -49,7 +49,7 @@ TEST(Emit, WritesEachRecordWholeAsOneLineEndedByALineFeedAlone) {
   EXPECT_EQ(out, "{\"type\":\"done\"}\n" + error_line);
 }
 
-TEST(Emit, AFailedWriteIsIgnored) {
+TEST(RecordSink, AFailedWriteIsIgnored) {
   int pipe_fds[2];
   ASSERT_EQ(pipe(pipe_fds), 0);
   close(pipe_fds[0]);  // nobody reads: writes fail with EPIPE (the test runner ignores SIGPIPE below)

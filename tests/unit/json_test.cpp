@@ -43,22 +43,9 @@ TEST(Json, EscapesEveryControlByteAndOnlyTheJsonSpecials) {
   for (int byte = 0; byte < 0x80; ++byte) all.push_back(static_cast<char>(byte));
   all += "\xC3\xA9\xEF\xBF\xBD";  // non-ASCII passes as raw UTF-8
 
-  std::string expected;
-  for (int byte = 0; byte < 0x20; ++byte) {
-    switch (byte) {
-      case 0x08: expected += "\\b"; break;
-      case 0x09: expected += "\\t"; break;
-      case 0x0A: expected += "\\n"; break;
-      case 0x0C: expected += "\\f"; break;
-      case 0x0D: expected += "\\r"; break;
-      default: {
-        static const char hex[] = "0123456789abcdef";
-        expected += "\\u00";
-        expected += hex[byte >> 4];
-        expected += hex[byte & 15];
-      }
-    }
-  }
+  std::string expected =
+      R"(\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\b\t\n\u000b\f\r\u000e\u000f)"
+      R"(\u0010\u0011\u0012\u0013\u0014\u0015\u0016\u0017\u0018\u0019\u001a\u001b\u001c\u001d\u001e\u001f)";
   expected += R"( !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`)";
   expected += "abcdefghijklmnopqrstuvwxyz{|}~\x7F\xC3\xA9\xEF\xBF\xBD";
 

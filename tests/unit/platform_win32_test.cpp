@@ -2,22 +2,31 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/arguments.h"
 #include "platform/output.h"
+#include "platform/wide_text.h"
 #include "protocol/emit.h"
 
 namespace quennet {
 namespace {
 
-TEST(Arguments, Utf16ArgumentsBecomeUtf8) {
+TEST(WideText, Utf16ArgumentsBecomeUtf8) {
   EXPECT_EQ(platform::utf8_from_utf16(L""), "");
   EXPECT_EQ(platform::utf8_from_utf16(L"5\u00e9"), "5\xC3\xA9");
   EXPECT_EQ(platform::utf8_from_utf16(L"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
-TEST(Arguments, AnUnpairedSurrogateIsNotText) {
+TEST(WideText, AnUnpairedSurrogateIsNotAnArgument) {
   EXPECT_FALSE(platform::utf8_from_utf16(std::wstring(1, static_cast<wchar_t>(0xD800))).has_value());
   EXPECT_FALSE(platform::utf8_from_utf16(L"a" + std::wstring(1, static_cast<wchar_t>(0xDC00))).has_value());
+}
+
+TEST(WideText, TextWeOnlyShowOrHandOnReplacesWhatIsNotUnicode) {
+  const std::wstring lone = L"a" + std::wstring(1, static_cast<wchar_t>(0xD800)) + L"b";
+  EXPECT_EQ(platform::utf8_from_utf16_lossy(lone), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(platform::utf8_from_utf16_lossy(L""), "");
+  EXPECT_EQ(platform::utf16_from_utf8("5\xC3\xA9\xF0\x9F\x98\x80"), L"5\u00e9\U0001F600");
+  EXPECT_EQ(platform::utf16_from_utf8("a\xFF" "b"), L"a\uFFFDb");
+  EXPECT_EQ(platform::utf16_from_utf8(""), L"");
 }
 
 TEST(Output, AMissingStandardOutputIsAFailedWriteNotACrash) {

@@ -7,29 +7,13 @@
 namespace quennet {
 namespace {
 
-struct Session {
-  explicit Session(std::string_view scenario) {
-    test::load_scenario(scenario);
-    recorder.clock = &clock;
-  }
-
-  int run(const std::vector<std::string>& args) {
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    return quennet::run(argv, RunEnvironment{test::simulated_host(), clock.clock(), recorder.emit()});
-  }
-
-  test::VirtualClock clock;
-  test::Recorder recorder;
-};
+using test::Session;
 
 TEST(Run, WhoamiAnswersReadyThenDoneAndShutsSteamDownAfterTheLastRecord) {
   Session run(R"({"account":{"steamId":"76561198000000001","personaBytes":"22415c09ff"}})");
   EXPECT_EQ(run.run({"whoami"}), 0);
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{
-                                    "{\"type\":\"ready\",\"steamId\":\"76561198000000001\",\"persona\":\"\\\"A\\\\\\t\xEF\xBF\xBD\"}",
-                                    R"({"type":"done"})",
-                                }));
+  EXPECT_EQ(run.recorder.events,
+            (std::vector<Event>{Ready{76561198000000001u, "\"A\\\t\xEF\xBF\xBD"}, Done{}}));
   const auto log = test::sim_log();
   EXPECT_EQ(test::count_calls(log, "SteamAPI_Shutdown"), 1u);
   EXPECT_EQ(log.back(), "SteamAPI_Shutdown");
@@ -42,26 +26,26 @@ TEST(Run, WhoamiAnswersReadyThenDoneAndShutsSteamDownAfterTheLastRecord) {
 TEST(Run, ANullPersonaIsAnEmptyName) {
   Session run(R"({"account":{"steamId":"1","persona":null}})");
   EXPECT_EQ(run.run({"whoami"}), 0);
-  EXPECT_EQ(run.recorder.lines.front(), R"({"type":"ready","steamId":"1","persona":""})");
+  EXPECT_EQ(run.recorder.events.front(), Event(Ready{1, ""}));
 }
 
 TEST(Run, AFailedInitialisationIsOneSteamNotRunningRecord) {
   Session run(R"({"init":{"result":2,"message":"pipe closed"}})");
   EXPECT_EQ(run.run({"status", "5"}), 1);
-  EXPECT_EQ(run.recorder.lines,
-            (std::vector<std::string>{
-                R"({"type":"error","code":"steam_not_running","message":"Could not connect to Steam (We cannot )"
-                R"(connect to Steam, steam probably isn't running: pipe closed). Start Steam and log in with an )"
-                R"(account that owns DayZ, then try again.","workshopId":null})",
-            }));
+  EXPECT_EQ(run.recorder.events,
+            (std::vector<Event>{Error{ErrorCode::SteamNotRunning,
+                                      "Could not connect to Steam (We cannot connect to Steam, steam probably "
+                                      "isn't running: pipe closed). Start Steam and log in with an account that "
+                                      "owns DayZ, then try again.",
+                                      std::nullopt}}));
   EXPECT_EQ(test::count_calls(test::sim_log(), "SteamAPI_Shutdown"), 0u);
 }
 
 TEST(Run, ARejectedCommandLineTouchesNothing) {
   Session run("{}");
   EXPECT_EQ(run.run({"status"}), 1);
-  EXPECT_EQ(run.recorder.lines.size(), 1u);
-  EXPECT_TRUE(test::host_calls().empty());
+  EXPECT_EQ(run.recorder.events.size(), 1u);
+  EXPECT_TRUE(test::platform_calls().empty());
   EXPECT_TRUE(test::sim_log().empty());
 }
 
@@ -69,20 +53,20 @@ TEST(Run, AFailedItemMeansNoDoneAndStatusOneButSteamIsStillShutDown) {
   Session run(R"({"items":[{"id":"5","state":1,"acceptDownload":false},
                       {"id":"6","state":5,"install":{"folder":"f","size":1,"timestamp":0}}]})");
   EXPECT_EQ(run.run({"download", "5", "6"}), 1);
-  ASSERT_EQ(run.recorder.lines.size(), 4u);
-  EXPECT_EQ(run.recorder.lines.back(), R"({"type":"installed","workshopId":"6","folder":"f"})");
+  ASSERT_EQ(run.recorder.events.size(), 4u);
+  EXPECT_EQ(run.recorder.events.back(), Event(Installed{6, "f"}));
   EXPECT_EQ(test::sim_log().back(), "SteamAPI_Shutdown");
 }
 
 TEST(Run, StatusAndUnsubscribeEndWithDone) {
   Session status(R"({})");
   EXPECT_EQ(status.run({"status", "5", "6"}), 0);
-  EXPECT_EQ(status.recorder.lines.size(), 4u);
-  EXPECT_EQ(status.recorder.lines.back(), R"({"type":"done"})");
+  EXPECT_EQ(status.recorder.events.size(), 4u);
+  EXPECT_EQ(status.recorder.events.back(), Event(Done{}));
 
   Session unsubscribe(R"({})");
   EXPECT_EQ(unsubscribe.run({"unsubscribe", "5"}), 0);
-  EXPECT_EQ(unsubscribe.recorder.lines.size(), 2u);
+  EXPECT_EQ(unsubscribe.recorder.events.size(), 2u);
 }
 
 }  // namespace

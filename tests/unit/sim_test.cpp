@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/environment.h"
-#include "platform/record_packing.h"
 #include "sim/control.h"
 #include "steam/flat_api.h"
 
@@ -37,8 +36,11 @@ struct Layout {
   std::size_t notice_item, notice_result, notice_size, result_item, result_size;
 };
 Layout layout() {
-  if (quennet::platform::CALLBACK_RECORD_PACKING == 8) return Layout{8, 16, 24, 8, 16};
+#ifdef _WIN32
+  return Layout{8, 16, 24, 8, 16};
+#else
   return Layout{4, 12, 16, 4, 12};
+#endif
 }
 
 std::size_t count_lines(const std::string& log, const std::string& prefix) {

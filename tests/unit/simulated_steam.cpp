@@ -3,26 +3,42 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "main/run.h"
 #include "platform/environment.h"
 #include "protocol/json.h"
 #include "sim/control.h"
+#include "support/arguments.h"
+#include "steam/download_failures.h"
+#include "workshop/download.h"
+#include "workshop/status.h"
+#include "workshop/unsubscribe.h"
+
+namespace quennet {
+
+void PrintTo(const Event& event, std::ostream* out) {
+  std::string line;
+  if (!serialise_event(event, line)) line = "(a record that does not serialise)";
+  *out << line;
+}
+
+}  // namespace quennet
 
 namespace quennet::test {
 
-std::vector<std::string>& host_calls() {
+std::vector<std::string>& platform_calls() {
   static std::vector<std::string> calls;
   return calls;
 }
 
-SteamHost simulated_host() {
-  host_calls().clear();
-  return SteamHost{
+SteamPlatform simulated_platform() {
+  platform_calls().clear();
+  return SteamPlatform{
       [](const char* name, const char* value) {
-        host_calls().push_back(std::string(name) + "=" + value);
+        platform_calls().push_back(std::string(name) + "=" + value);
         platform::set_environment_variable(name, value);
       },
       []() -> Result<SteamApi, std::string> {
-        host_calls().push_back("load");
+        platform_calls().push_back("load");
         return simulated_api();
       },
   };
@@ -34,7 +50,7 @@ void load_scenario(std::string_view json) {
 }
 
 SteamClient open_session() {
-  auto opened = SteamClient::init(simulated_host());
+  auto opened = SteamClient::init(simulated_platform());
   if (!opened) {
     // Nothing of the test can go on without a session; stop here with the reason.
     std::fprintf(stderr, "session did not open: %s\n", opened.error().describe().c_str());
@@ -43,20 +59,60 @@ SteamClient open_session() {
   return std::move(opened.value());
 }
 
-Emit Recorder::emit() {
+RecordSink Recorder::sink() {
   return [this](Event event) {
     std::string line;
     EXPECT_TRUE(serialise_event(event, line));
-    lines.push_back(line);
+    events.push_back(std::move(event));
     log_positions.push_back(sim_log().size());
     times.push_back(clock ? clock->now : platform::Nanoseconds{0});
   };
 }
 
+Session::Session(std::string_view scenario) {
+  load_scenario(scenario);
+  recorder.clock = &clock;
+}
+
+void Session::status(std::vector<WorkshopId> ids) {
+  SteamClient client = open_session();
+  run_status(client, ids, recorder.sink());
+}
+
+bool Session::download(std::vector<WorkshopId> ids, std::uint64_t timeout_secs) {
+  SteamClient client = open_session();
+  DownloadWatch watch = watch_download_results(client);
+  return run_download(client, *watch.failures, ids, timeout_secs, clock.clock(), recorder.sink());
+}
+
+bool Session::unsubscribe(std::vector<WorkshopId> ids) {
+  SteamClient client = open_session();
+  return run_unsubscribe(client, ids, clock.clock(), recorder.sink());
+}
+
+int Session::run(std::vector<std::string> args) {
+  return quennet::run(argv_of(args), RunEnvironment{simulated_platform(), clock.clock(), recorder.sink()});
+}
+
+std::size_t Session::passes() const { return count_calls(sim_log(), "SteamAPI_ManualDispatch_RunFrame"); }
+
 std::size_t count_calls(const std::vector<std::string>& log, std::string_view prefix) {
   std::size_t count = 0;
   for (const std::string& line : log) count += line.rfind(prefix, 0) == 0 ? 1 : 0;
   return count;
+}
+
+std::vector<std::string> calls_of(const std::vector<std::string>& log,
+                                  const std::vector<std::string_view>& prefixes) {
+  std::vector<std::string> calls;
+  for (const std::string& line : log) {
+    for (const std::string_view prefix : prefixes) {
+      if (line.rfind(prefix, 0) != 0) continue;
+      calls.push_back(line.substr(0, line.find(" -> ")));
+      break;
+    }
+  }
+  return calls;
 }
 
 }  // namespace quennet::test

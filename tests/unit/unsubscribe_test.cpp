@@ -7,38 +7,14 @@
 namespace quennet {
 namespace {
 
-struct Session {
-  explicit Session(std::string_view scenario) { test::load_scenario(scenario); }
-
-  bool unsubscribe(std::vector<WorkshopId> ids) {
-    SteamClient client = test::open_session();
-    return run_unsubscribe(client, ids, clock.clock(), recorder.emit());
-  }
-
-  std::size_t passes() const { return test::count_calls(test::sim_log(), "SteamAPI_ManualDispatch_RunFrame"); }
-
-  test::VirtualClock clock;
-  test::Recorder recorder;
-};
-
-std::string error(const std::string& code, const std::string& message, WorkshopId id) {
-  return R"({"type":"error","code":")" + code + R"(","message":")" + message + R"(","workshopId":")" +
-         decimal(id) + "\"}";
-}
+using test::Session;
 
 TEST(Unsubscribe, RequestsGoOutFirstAndConfirmationsWriteNothing) {
   Session run(R"({"items":[{"id":"5","state":1},{"id":"6","state":0}]})");
   EXPECT_TRUE(run.unsubscribe({5, 6, 5}));
-  EXPECT_TRUE(run.recorder.lines.empty());
+  EXPECT_TRUE(run.recorder.events.empty());
   EXPECT_EQ(run.passes(), 1u);
-  const auto log = test::sim_log();
-  std::vector<std::string> calls;
-  for (const auto& line : log) {
-    if (line.rfind("SteamAPI_ISteamUGC_", 0) == 0 || line.rfind("SteamAPI_ManualDispatch_RunFrame", 0) == 0) {
-      calls.push_back(line.substr(0, line.find(" -> ")));
-    }
-  }
-  EXPECT_EQ(calls, (std::vector<std::string>{
+  EXPECT_EQ(test::calls_of(test::sim_log(), {"SteamAPI_ISteamUGC_", "SteamAPI_ManualDispatch_RunFrame"}), (std::vector<std::string>{
                        "SteamAPI_ISteamUGC_UnsubscribeItem 5",
                        "SteamAPI_ISteamUGC_UnsubscribeItem 6",
                        "SteamAPI_ISteamUGC_UnsubscribeItem 5",
@@ -52,8 +28,8 @@ TEST(Unsubscribe, AFailureIsWrittenWhenItArrivesAndTheOthersAreStillAwaited) {
       {"id":"6","unsubscribe":{"result":2,"afterPasses":2}},
       {"id":"7","unsubscribe":{"afterPasses":6}}]})");
   EXPECT_FALSE(run.unsubscribe({5, 6, 7}));
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{error(
-                                    "unknown", "unsubscribing 6 failed: Steam returned: a generic failure from the steamworks API", 6)}));
+  EXPECT_EQ(run.recorder.events, (std::vector<Event>{Error{
+                                    ErrorCode::Unknown, "unsubscribing 6 failed: Steam returned: a generic failure from the steamworks API", "6"}}));
   EXPECT_EQ(run.recorder.log_positions.size(), 1u);
   EXPECT_EQ(run.passes(), 6u);
 }
@@ -65,11 +41,11 @@ TEST(Unsubscribe, UnconfirmedRequestsTimeOutAfter30SecondsInOrderAfterEarlierFai
       {"id":"6","unsubscribe":{"handle":"88","never":true}},
       {"id":"8","unsubscribe":{"fetchFails":true}}]})");
   EXPECT_FALSE(run.unsubscribe({7, 5, 6, 8}));
-  EXPECT_EQ(run.recorder.lines, (std::vector<std::string>{
-                                    error("unknown", "unsubscribe call for 5 was dropped", 5),
-                                    error("timeout", "Steam did not confirm unsubscribing 7", 7),
-                                    error("timeout", "Steam did not confirm unsubscribing 6", 6),
-                                    error("timeout", "Steam did not confirm unsubscribing 8", 8),
+  EXPECT_EQ(run.recorder.events, (std::vector<Event>{
+                                    Error{ErrorCode::Unknown, "unsubscribe call for 5 was dropped", "5"},
+                                    Error{ErrorCode::Timeout, "Steam did not confirm unsubscribing 7", "7"},
+                                    Error{ErrorCode::Timeout, "Steam did not confirm unsubscribing 6", "6"},
+                                    Error{ErrorCode::Timeout, "Steam did not confirm unsubscribing 8", "8"},
                                 }));
   EXPECT_EQ(run.passes(), 601u);  // 600 pauses of 50 ms make the 30 seconds
 }
@@ -77,7 +53,7 @@ TEST(Unsubscribe, UnconfirmedRequestsTimeOutAfter30SecondsInOrderAfterEarlierFai
 TEST(Unsubscribe, OutcomesAreLookedAtBeforeTheLimit) {
   Session run(R"({"items":[{"id":"5","unsubscribe":{"afterPasses":601}}]})");
   EXPECT_TRUE(run.unsubscribe({5}));
-  EXPECT_TRUE(run.recorder.lines.empty());
+  EXPECT_TRUE(run.recorder.events.empty());
   EXPECT_EQ(run.passes(), 601u);
 }
 

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/host.h"
+#include "sim/os.h"
 
-namespace steam_sim::host {
+namespace steam_sim::os {
+
+const RecordLayouts RECORD_LAYOUTS = {4, 12, 16, 4, 12};
 
 std::optional<std::string> environment_variable(const char* name) {
   const char* value = std::getenv(name);
@@ -59,4 +61,4 @@ std::string default_item_folder(std::uint64_t item) {
          std::to_string(item);
 }
 
-}  // namespace steam_sim::host
+}  // namespace steam_sim::os

@@ -1,16 +1,17 @@
 // The only part of the simulated Steam that knows the OS.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
-namespace steam_sim::host {
+namespace steam_sim::os {
 
 // The value of environment variable `name` as UTF-8, or nothing when it is unset. On Windows this
-// is the process's real environment, which sees what the host program set with
+// is the process's real environment, which sees what the loading program set with
 // SetEnvironmentVariableW.
 std::optional<std::string> environment_variable(const char* name);
 
@@ -36,7 +37,17 @@ std::string replace_file(const std::string& from, const std::string& to);
 // far), or nothing when it is a pipe, a console or missing.
 std::optional<std::uint64_t> stdout_file_size();
 
+// Where this OS's Steam library puts the fields of the records that hold a 64-bit field after a
+// 32-bit one: Windows aligns 64-bit fields to 8 bytes, Linux to 4, so offsets and sizes differ.
+struct RecordLayouts {
+  // The download-result notice: application id at 0, then the item id and the result code.
+  std::size_t notice_item, notice_result, notice_size;
+  // The result of SubscribeItem and UnsubscribeItem: result code at 0, then the item id.
+  std::size_t result_item, result_size;
+};
+extern const RecordLayouts RECORD_LAYOUTS;
+
 // Where the Steam client of this OS would install `item` of DayZ.
 std::string default_item_folder(std::uint64_t item);
 
-}  // namespace steam_sim::host
+}  // namespace steam_sim::os

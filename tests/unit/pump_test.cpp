@@ -1,8 +1,10 @@
-#include "steam/callbacks.h"
+#include "steam/pump.h"
 
 #include <gtest/gtest.h>
 
 #include "simulated_steam.h"
+#include "steam/download_failures.h"
+#include "steam/interfaces.h"
 
 namespace quennet {
 namespace {
@@ -76,19 +78,16 @@ TEST(Pump, OutcomesOfSubscribeCalls) {
   SteamClient client = test::open_session();
   std::vector<CallOutcomeReceiver> receivers;
   for (WorkshopId id = 1; id <= 8; ++id) receivers.push_back(client.ugc().subscribe_item(id));
-  for (auto& receiver : receivers) EXPECT_TRUE(std::holds_alternative<NothingYet>(receiver.try_take()));
+  for (auto& receiver : receivers) EXPECT_TRUE(std::holds_alternative<Pending>(receiver.try_take()));
 
   for (int pass = 0; pass < 3; ++pass) client.run_callbacks();
 
-  auto failure_of = [](Taken taken) -> SteamFailure {
-    const auto* outcome = std::get_if<CallOutcome>(&taken);
-    if (outcome == nullptr || !std::holds_alternative<Failed>(*outcome)) return {ErrorCode::Unknown, "no failure"};
-    return std::get<Failed>(*outcome).failure;
+  auto failure_of = [](const CallOutcome& outcome) -> SteamFailure {
+    const auto* failed = std::get_if<Failed>(&outcome);
+    return failed ? failed->failure : SteamFailure{ErrorCode::Unknown, "no failure"};
   };
-  Taken first = receivers[0].try_take();
-  ASSERT_TRUE(std::holds_alternative<CallOutcome>(first));
-  EXPECT_TRUE(std::holds_alternative<Succeeded>(std::get<CallOutcome>(first)));
-  EXPECT_TRUE(std::holds_alternative<Disconnected>(receivers[0].try_take()));  // single use
+  EXPECT_TRUE(std::holds_alternative<Succeeded>(receivers[0].try_take()));
+  EXPECT_TRUE(std::holds_alternative<Dropped>(receivers[0].try_take()));  // single use
 
   const SteamFailure not_found = failure_of(receivers[1].try_take());
   EXPECT_EQ(not_found.code, ErrorCode::ItemInvalid);
@@ -98,9 +97,9 @@ TEST(Pump, OutcomesOfSubscribeCalls) {
   EXPECT_EQ(io.message, "Steam returned: IO failure");
   // A record too short to hold a result code reads as code 0, which has no entry.
   EXPECT_EQ(failure_of(receivers[3].try_take()).message, "Steam returned: unknown result code 0");
-  EXPECT_TRUE(std::holds_alternative<NothingYet>(receivers[4].try_take()));  // stays registered
-  EXPECT_TRUE(std::holds_alternative<NothingYet>(receivers[5].try_take()));  // not believed
-  EXPECT_TRUE(std::holds_alternative<NothingYet>(receivers[6].try_take()));
+  EXPECT_TRUE(std::holds_alternative<Pending>(receivers[4].try_take()));  // stays registered
+  EXPECT_TRUE(std::holds_alternative<Pending>(receivers[5].try_take()));  // not believed
+  EXPECT_TRUE(std::holds_alternative<Pending>(receivers[6].try_take()));
   EXPECT_EQ(failure_of(receivers[7].try_take()).message, "Steam returned: unknown result code -1");
 
   const auto log = sim_log();
@@ -111,8 +110,8 @@ TEST(Pump, OutcomesOfSubscribeCalls) {
   // Shutdown releases the pending handlers uncalled: their queues disconnect.
   std::optional<SteamClient> last(std::move(client));
   last.reset();
-  EXPECT_TRUE(std::holds_alternative<Disconnected>(receivers[4].try_take()));
-  EXPECT_TRUE(std::holds_alternative<Disconnected>(receivers[6].try_take()));
+  EXPECT_TRUE(std::holds_alternative<Dropped>(receivers[4].try_take()));
+  EXPECT_TRUE(std::holds_alternative<Dropped>(receivers[6].try_take()));
 }
 
 TEST(Pump, ASecondCallOnTheSameHandleDisconnectsTheFirst) {
@@ -122,10 +121,10 @@ TEST(Pump, ASecondCallOnTheSameHandleDisconnectsTheFirst) {
   SteamClient client = test::open_session();
   CallOutcomeReceiver first = client.ugc().subscribe_item(1);
   CallOutcomeReceiver second = client.ugc().subscribe_item(2);
-  EXPECT_TRUE(std::holds_alternative<Disconnected>(first.try_take()));
+  EXPECT_TRUE(std::holds_alternative<Dropped>(first.try_take()));
   client.run_callbacks();
   client.run_callbacks();
-  EXPECT_TRUE(std::holds_alternative<CallOutcome>(second.try_take()));
+  EXPECT_TRUE(std::holds_alternative<Succeeded>(second.try_take()));
 }
 
 TEST(DownloadResults, OnlyFailedDayzDownloadsAreListedInArrivalOrder) {

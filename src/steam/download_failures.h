@@ -11,10 +11,6 @@
 
 namespace quennet {
 
-// Callback ids the program acts on.
-inline constexpr std::int32_t CALL_COMPLETED_CALLBACK = 703;
-inline constexpr std::int32_t DOWNLOAD_RESULT_CALLBACK = 3406;
-
 struct DownloadFailure {
   WorkshopId id;
   SteamFailure failure;
@@ -30,7 +26,7 @@ class DownloadFailureList {
   std::vector<DownloadFailure> take_all();
 
  private:
-  std::mutex lock_;
+  std::mutex lock_;  // locked like the pump's tables; one thread only in practice
   std::vector<DownloadFailure> entries_;
 };
 

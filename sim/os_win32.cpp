@@ -2,9 +2,11 @@
 
 #include <vector>
 
-#include "sim/host.h"
+#include "sim/os.h"
 
-namespace steam_sim::host {
+namespace steam_sim::os {
+
+const RecordLayouts RECORD_LAYOUTS = {8, 16, 24, 8, 16};
 
 namespace {
 
@@ -35,7 +37,7 @@ std::string narrow(const wchar_t* text, std::size_t length) {
 }  // namespace
 
 std::optional<std::string> environment_variable(const char* name) {
-  // Not getenv: the C runtime keeps a copy taken at start-up, and the host program sets SteamAppId
+  // Not getenv: the C runtime keeps a copy taken at start-up, and the loading program sets SteamAppId
   // with SetEnvironmentVariableW just before it loads us.
   const std::wstring wide_name = wide(name);
   SetLastError(ERROR_SUCCESS);
@@ -111,4 +113,4 @@ std::string default_item_folder(std::uint64_t item) {
          std::to_string(item);
 }
 
-}  // namespace steam_sim::host
+}  // namespace steam_sim::os
