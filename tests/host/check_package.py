@@ -68,7 +68,7 @@ def extract(archive, folder):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the build folder (holding CPackConfig.cmake)")
-    parser.add_argument("--package-name", required=True, help="for example quennet-0.1.0-win64")
+    parser.add_argument("--package-name", required=True, help="for example quennet-0.1.0-windows-x64")
     parser.add_argument("--version", required=True, help="the project version, for example 0.1.0")
     parser.add_argument("--platform", choices=["linux", "windows"], required=True)
     options = parser.parse_args()
