@@ -143,6 +143,27 @@ def check_portable(dist, name, bullseye_root):
     run(sudo() + ["rm", "-rf", folder])
 
 
+def check_shipped_cases(dist, name, work):
+    """The black-box cases against the released Linux program and simulator themselves: the release
+    is built by another compiler (Debian 11's) than the one the rest of the suite tests."""
+    folder = os.path.join(work, "shipped")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for archive in (f"{name}.tar.gz", f"{name}-testing.tar.gz"):
+        run(["tar", "-xzf", os.path.join(dist, archive), "-C", folder])
+    cases = sorted(os.path.join(ROOT, "tests", "cases", f) for f in os.listdir(os.path.join(ROOT, "tests", "cases"))
+                   if f.endswith(".cases"))
+    result = subprocess.run([sys.executable, os.path.join(ROOT, "tests", "blackbox", "run_cases.py"),
+                             "--exe", os.path.join(folder, "quennet"),
+                             "--sim-library", os.path.join(folder, "sim", "libsteam_api.so"),
+                             "--platform", "linux", "--genuine-dir", os.path.join(ROOT, ".cache", "steamworks", "linux"),
+                             "--work", os.path.join(folder, "runs"), *cases], capture_output=True, text=True)
+    lines = result.stdout.strip().splitlines()
+    if result.returncode != 0:
+        sys.stdout.write("\n".join(lines[-40:]) + "\n")
+    check(result.returncode == 0, f"the black-box cases pass against the released Linux program: {lines[-1:]}")
+
+
 def file_version(data):
     at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
     if at < 0:
@@ -182,6 +203,7 @@ def main():
     exe = dict(members(os.path.join(dist, f"quennet-{v}-windows-x64.zip"))).get("quennet.exe", b"")
     check(file_version(exe) == v, f"quennet.exe's version resource says {file_version(exe)}, the version is {v}")
     check_portable(dist, f"quennet-{v}-linux-x86_64", bullseye_root)
+    check_shipped_cases(dist, f"quennet-{v}-linux-x86_64", options.work)
 
     print(f"{len(failures)} failed" if failures else "every check passed")
     return 1 if failures else 0
