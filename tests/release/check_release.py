@@ -7,6 +7,8 @@
 - portable: the Linux program and simulated library of the archives may need only glibc (and
   libgcc_s), and no glibc symbol newer than 2.31; `quennet whoami` and a short `download` must work
   inside the Debian 11 root, beside the simulated library from the testing archive;
+- the same program: every black-box case passes against the released Linux program and simulator,
+  which Debian 11's compiler builds rather than the one the rest of the suite tests;
 - versioned: the archives carry the version of CMakeLists.txt, which CHANGELOG.md and the Windows
   version resource show too.
 
