@@ -239,7 +239,10 @@ HSteamPipe SteamAPI_GetHSteamPipe() {
 
 void SteamAPI_ManualDispatch_RunFrame(HSteamPipe pipe) {
   guarded([&](Sim& sim) {
-    if (dispatching(sim, "SteamAPI_ManualDispatch_RunFrame", pipe)) sim.world->run_pass();
+    if (dispatching(sim, "SteamAPI_ManualDispatch_RunFrame", pipe)) {
+      sim.world->run_pass();
+      if (sim.after_pass) sim.after_pass(*sim.world);
+    }
     sim.log.line("SteamAPI_ManualDispatch_RunFrame " + std::to_string(pipe));
   });
 }

@@ -9,6 +9,7 @@ void Sim::begin(Scenario scenario, CallLog new_log) {
   log = std::move(new_log);
   phase = Phase::BeforeInit;
   manual_dispatch = false;
+  after_pass = nullptr;
   at_shutdown = nullptr;
   started = true;
 }

@@ -20,6 +20,7 @@ struct Sim {
   CallLog log;
   Phase phase = Phase::BeforeInit;
   bool manual_dispatch = false;
+  std::function<void(const World&)> after_pass;   // what each pass also does, once the world has moved
   std::function<void(const World&)> at_shutdown;  // what a successful SteamAPI_Shutdown also does
 
   // Forgets everything and starts over with `scenario`.

@@ -67,6 +67,15 @@ void start(Sim& sim) {
   }
   sim.begin(std::move(scenario), std::move(log));
   if (state->lock) {
+    // Saved after every pass too: a host that ends quennet in the middle of a download (a player
+    // who cancels) leaves Steam downloading, and the next run must find it so.
+    sim.after_pass = [state](const World& world) {
+      const std::string error = write_state(*state, world);
+      if (!error.empty() && !state->said_write_error) {
+        state->said_write_error = true;
+        std::fprintf(stderr, "steam_sim: %s\n", error.c_str());
+      }
+    };
     sim.at_shutdown = [state](const World& world) {
       const std::string error = save_state(*state, world);
       // Said on standard error: the caller has finished with Steam and looks nowhere else now.

@@ -258,13 +258,18 @@ std::string load_state(StateFile& file, Scenario& scenario) {
   return "";
 }
 
-std::string save_state(StateFile& file, const World& world) {
+std::string write_state(StateFile& file, const World& world) {
   const std::string temporary = file.path + ".tmp";
   std::string error = write_whole_file(temporary, state_json(world.snapshot()));
   if (error.empty()) error = os::replace_file(temporary, file.path);
-  file.lock.reset();
   if (!error.empty()) return "cannot save state file " + file.path + ": " + error;
   return "";
+}
+
+std::string save_state(StateFile& file, const World& world) {
+  const std::string error = write_state(file, world);
+  file.lock.reset();
+  return error;
 }
 
 }  // namespace steam_sim

@@ -15,6 +15,7 @@ namespace steam_sim {
 struct StateFile {
   std::string path;
   os::Lock lock;  // held from loading to saving, so that runs take turns with the file
+  bool said_write_error = false;  // a failing write is reported once, not at every pass
 };
 
 // Waits for the file's lock, then lays the items saved in it over `scenario`. A missing file
@@ -22,8 +23,11 @@ struct StateFile {
 // error the file must not be saved over.
 std::string load_state(StateFile& file, Scenario& scenario);
 
-// Writes the world's items to a temporary file beside the state file, puts it in the state file's
-// place and lets the lock go. Returns "" or a one-line reason that names the file.
+// Writes the world's items to a temporary file beside the state file and puts it in the state
+// file's place, keeping the lock. Returns "" or a one-line reason that names the file.
+std::string write_state(StateFile& file, const World& world);
+
+// write_state, then lets the lock go.
 std::string save_state(StateFile& file, const World& world);
 
 // The state file's text for `items`, and the reverse; parse_state returns "" or the reason.

@@ -55,9 +55,9 @@ test('without Steam\'s library beside it, the run fails as a whole: Steam not re
 });
 
 // A download of the demo world's 2222222222 runs for about three seconds.
-function slowDownload(name) {
+function slowDownload(name, sim = {}) {
   const folder = freshFolder(name);
-  return new Quennet({ path: install(folder), env: simEnvironment(folder) });
+  return new Quennet({ path: install(folder), env: simEnvironment(folder, sim) });
 }
 
 test('a child killed from outside rejects as crashed', async () => {
@@ -75,7 +75,7 @@ test('a child killed from outside rejects as crashed', async () => {
 });
 
 test('aborting the signal in the middle of a download ends quennet and rejects with AbortError', async () => {
-  const quennet = slowDownload('cancelled');
+  const quennet = slowDownload('cancelled', { state: true });
   const controller = new AbortController();
   const started = Date.now();
   let seen = 0n;
@@ -94,6 +94,15 @@ test('aborting the signal in the middle of a download ends quennet and rejects w
   });
   assert.ok(seen > 0n && seen < 48000000n, `stopped at ${seen}`);
   assert.ok(Date.now() - started < 2800, 'the download went on to its end');
+
+  // Steam goes on with a download whose launcher ended quennet; the simulator, with its state file,
+  // keeps it too: a later status shows it under way, and a later download takes it up from there.
+  const [state] = await quennet.status(['2222222222']);
+  assert.deepStrictEqual([state.subscribed, state.installed, state.downloading], [true, false, true]);
+  let resumedAt = null;
+  const [done] = await quennet.download(['2222222222'], { onProgress: (p) => { resumedAt ??= p.bytesDone; } });
+  assert.strictEqual(done.ok, true);
+  assert.ok(resumedAt >= seen, `went on at ${resumedAt}, had reached ${seen}`);
 
   // An aborted signal starts nothing.
   await assert.rejects(quennet.whoami({ signal: controller.signal }), AbortError);
