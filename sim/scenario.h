@@ -1,5 +1,6 @@
 // A scenario: the simulated Steam client's starting world and what happens in it, pass by pass.
-// Plain data; scenario_json.cpp reads it from JSON and builtin_scenarios.cpp holds the built-in ones.
+// Plain data; scenario_json.cpp reads it (and a state file's items) from JSON, and
+// builtin_scenarios.cpp holds the built-in ones.
 #pragma once
 
 #include <cstdint>
@@ -104,6 +105,12 @@ struct Scenario {
 
 // Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.
 std::string parse_scenario(std::string_view json, Scenario& scenario);
+
+// The format number of the state file (state_file.h) that this simulator writes and reads.
+inline constexpr int STATE_FORMAT = 1;
+
+// Reads the items of a state file's text into `items`. Returns "" or a one-line reason.
+std::string parse_state(std::string_view json, std::vector<ItemScenario>& items);
 
 // The world played when no scenario is given.
 Scenario demo_scenario();

@@ -1,4 +1,4 @@
-// Reads a scenario from JSON. Every mistake is reported with where it is (for example
+// Reads a scenario, and the items of a state file, from JSON. Every mistake is reported with where it is (for example
 // `items[1].subscribe.afterPasses: expected a whole number from 1 to 4294967295`), and unknown keys
 // are mistakes too, so that a misspelt key cannot silently fall back to a default.
 #include <algorithm>
@@ -261,13 +261,10 @@ const Json& array(const Json& value, const std::string& path) {
   return value;
 }
 
-ItemScenario read_item(const Json& value, const std::string& path) {
-  const Fields fields(value, path,
-                      {"id", "state", "install", "downloadInfo", "acceptDownload", "download",
-                       "subscribe", "unsubscribe", "script"});
-  ItemScenario item;
+// The keys of an item's world, which a scenario and a state file share.
+void read_item_world(const Fields& fields, ItemScenario& item) {
   // Every other key has a default; an item without an id is surely a mistake.
-  if (!fields.get("id")) fail(path, "missing \"id\"");
+  if (!fields.get("id")) fail(fields.path(), "missing \"id\"");
   fields.id("id", item.id);
   fields.unsigned_int("state", item.state);
   if (const Json* install = fields.get("install")) {
@@ -277,6 +274,14 @@ ItemScenario read_item(const Json& value, const std::string& path) {
     item.download_info = read_optional_download_info(*info, fields.path_of("downloadInfo"));
   }
   fields.flag("acceptDownload", item.accept_download);
+}
+
+ItemScenario read_item(const Json& value, const std::string& path) {
+  const Fields fields(value, path,
+                      {"id", "state", "install", "downloadInfo", "acceptDownload", "download",
+                       "subscribe", "unsubscribe", "script"});
+  ItemScenario item;
+  read_item_world(fields, item);
   if (const Json* download = fields.get("download")) {
     item.download = read_download(*download, fields.path_of("download"), item.id);
   }
@@ -395,6 +400,28 @@ Scenario read_scenario(const Json& document) {
   return scenario;
 }
 
+// An item of a state file: its world as a scenario gives it, written out in full (the id as a
+// string, the state, a folder of its own), and how far a running download had gone.
+ItemScenario read_saved_item(const Json& value, const std::string& path) {
+  const Fields fields(value, path,
+                      {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses"});
+  const Json* id = fields.get("id");
+  if (id == nullptr || !id->is_string()) fail(fields.path_of("id"), "expected a string of digits");
+  if (!fields.get("state")) fail(path, "\"state\" is missing");
+  const Json* install = fields.get("install");
+  if (install != nullptr && install->is_object() && !install->contains("folder") &&
+      !install->contains("folderBytes") && !install->contains("folderFill")) {
+    fail(fields.path_of("install"), "\"folder\" is missing");
+  }
+  ItemScenario item;
+  read_item_world(fields, item);
+  if (const Json* passes = fields.get("downloadPasses")) {
+    item.download_passes = unsigned_number(*passes, fields.path_of("downloadPasses"), 0,
+                                           std::numeric_limits<std::uint64_t>::max());
+  }
+  return item;
+}
+
 // Error texts go into a one-line message and a one-line log entry.
 std::string one_line(std::string text) {
   std::replace_if(
@@ -414,6 +441,28 @@ std::string parse_scenario(std::string_view json, Scenario& scenario) {
     return one_line(error.message);
   } catch (const std::exception& error) {
     return one_line(error.what());
+  }
+}
+
+std::string parse_state(std::string_view json, std::vector<ItemScenario>& items) {
+  try {
+    const Json document = Json::parse(json.begin(), json.end());
+    const Fields fields(document, "state", {"steamSimState", "items"});
+    const Json* format = fields.get("steamSimState");
+    if (format == nullptr || *format != STATE_FORMAT) {
+      fail(fields.path_of("steamSimState"), "expected " + std::to_string(STATE_FORMAT));
+    }
+    const Json* list = fields.get("items");
+    if (list == nullptr || !list->is_array()) fail(fields.path_of("items"), "expected a list");
+    items.clear();
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      items.push_back(read_saved_item((*list)[i], "items[" + std::to_string(i) + "]"));
+    }
+    return "";
+  } catch (const ScenarioError& error) {
+    return one_line(error.message);
+  } catch (const Json::exception& error) {
+    return one_line(std::string("not JSON: ") + error.what());
   }
 }
 

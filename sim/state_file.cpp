@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "nlohmann/json.hpp"
@@ -13,49 +12,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int FORMAT = 1;
-
-struct StateError {
-  std::string message;
-};
-
-[[noreturn]] void fail(const std::string& where, const std::string& problem) {
-  throw StateError{where + ": " + problem};
-}
-
-// Only the keys in `known` may appear in `object`.
-void check_keys(const Json& object, const std::string& where,
-                std::initializer_list<std::string_view> known) {
-  if (!object.is_object()) fail(where, "expected an object");
-  for (const auto& member : object.items()) {
-    if (std::find(known.begin(), known.end(), member.key()) == known.end())
-      fail(where, "unknown key \"" + member.key() + "\"");
-  }
-}
-
-std::uint64_t number(const Json& object, const char* key, const std::string& where,
-                     std::uint64_t max) {
-  const auto member = object.find(key);
-  if (member == object.end()) fail(where, "\"" + std::string(key) + "\" is missing");
-  if (!member->is_number_unsigned() || member->get<std::uint64_t>() > max)
-    fail(where + "." + key, "expected a whole number from 0 to " + std::to_string(max));
-  return member->get<std::uint64_t>();
-}
-
-// Item ids are written as strings of digits: many JSON readers cannot hold them as numbers.
-std::uint64_t id_number(const Json& value, const std::string& where) {
-  std::uint64_t id = 0;
-  if (value.is_string()) {
-    const auto& digits = value.get_ref<const std::string&>();
-    const char* end = digits.data() + digits.size();
-    const bool all_digits = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-      return c >= '0' && c <= '9';
-    });
-    if (all_digits && std::from_chars(digits.data(), end, id).ptr == end) return id;
-  }
-  fail(where, "expected a string of digits");
-}
-
 std::string hex(const std::string& bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string text;
@@ -64,25 +20,6 @@ std::string hex(const std::string& bytes) {
     text.push_back(digits[static_cast<unsigned char>(c) & 15]);
   }
   return text;
-}
-
-std::string unhex(const Json& value, const std::string& where) {
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  if (!value.is_string() || value.get_ref<const std::string&>().size() % 2 != 0)
-    fail(where, "expected hexadecimal bytes");
-  const auto& text = value.get_ref<const std::string&>();
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = digit(text[i]);
-    const int low = digit(text[i + 1]);
-    if (high < 0 || low < 0) fail(where, "expected hexadecimal bytes");
-    bytes.push_back(static_cast<char>(high * 16 + low));
-  }
-  return bytes;
 }
 
 bool is_utf8(const std::string& bytes) {
@@ -98,7 +35,7 @@ bool is_utf8(const std::string& bytes) {
 Json install_json(const InstallInfo& install) {
   Json object = Json::object();
   if (install.fill) {
-    object["folderFill"] = static_cast<unsigned char>(*install.fill);
+    object["folderFill"] = std::string(1, *install.fill);  // a scenario's one-byte character
   } else if (is_utf8(install.folder)) {
     object["folder"] = install.folder;
   } else {
@@ -107,49 +44,6 @@ Json install_json(const InstallInfo& install) {
   object["size"] = install.size;
   object["timestamp"] = install.timestamp;
   return object;
-}
-
-InstallInfo read_install(const Json& object, const std::string& where) {
-  check_keys(object, where, {"folder", "folderBytes", "folderFill", "size", "timestamp"});
-  InstallInfo install;
-  if (object.contains("folder")) {
-    if (!object["folder"].is_string()) fail(where + ".folder", "expected a string");
-    install.folder = object["folder"].get<std::string>();
-  } else if (object.contains("folderFill")) {
-    install.fill = static_cast<char>(number(object, "folderFill", where, 255));
-  } else if (object.contains("folderBytes")) {
-    install.folder = unhex(object["folderBytes"], where + ".folderBytes");
-  } else {
-    fail(where, "\"folder\" is missing");
-  }
-  install.size = number(object, "size", where, UINT64_MAX);
-  install.timestamp = static_cast<std::uint32_t>(number(object, "timestamp", where, UINT32_MAX));
-  return install;
-}
-
-ItemScenario read_item(const Json& object, const std::string& where) {
-  check_keys(object, where,
-             {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses"});
-  ItemScenario item;
-  if (!object.contains("id")) fail(where, "\"id\" is missing");
-  item.id = id_number(object["id"], where + ".id");
-  item.state = static_cast<std::uint32_t>(number(object, "state", where, UINT32_MAX));
-  if (object.contains("install") && !object["install"].is_null())
-    item.install = read_install(object["install"], where + ".install");
-  if (object.contains("downloadInfo") && !object["downloadInfo"].is_null()) {
-    const Json& info = object["downloadInfo"];
-    check_keys(info, where + ".downloadInfo", {"done", "total"});
-    item.download_info = DownloadInfo{number(info, "done", where + ".downloadInfo", UINT64_MAX),
-                                      number(info, "total", where + ".downloadInfo", UINT64_MAX)};
-  }
-  if (object.contains("acceptDownload")) {
-    if (!object["acceptDownload"].is_boolean())
-      fail(where + ".acceptDownload", "expected true or false");
-    item.accept_download = object["acceptDownload"].get<bool>();
-  }
-  if (object.contains("downloadPasses"))
-    item.download_passes = number(object, "downloadPasses", where, UINT64_MAX);
-  return item;
 }
 
 // Steam deletes the files of an item that is no longer subscribed once the game has quit, and
@@ -217,26 +111,7 @@ std::string state_json(const std::vector<ItemScenario>& items) {
     if (item.download_passes) object["downloadPasses"] = *item.download_passes;
     list.push_back(std::move(object));
   }
-  return Json{{"steamSimState", FORMAT}, {"items", std::move(list)}}.dump(1) + "\n";
-}
-
-std::string parse_state(std::string_view json, std::vector<ItemScenario>& items) {
-  try {
-    const Json document = Json::parse(json.begin(), json.end());
-    check_keys(document, "state", {"steamSimState", "items"});
-    if (!document.contains("steamSimState") || document["steamSimState"] != FORMAT)
-      fail("state.steamSimState", "expected " + std::to_string(FORMAT));
-    if (!document.contains("items") || !document["items"].is_array())
-      fail("state.items", "expected a list");
-    items.clear();
-    for (std::size_t i = 0; i < document["items"].size(); ++i)
-      items.push_back(read_item(document["items"][i], "items[" + std::to_string(i) + "]"));
-    return "";
-  } catch (const StateError& error) {
-    return error.message;
-  } catch (const Json::exception& error) {
-    return std::string("not JSON: ") + error.what();
-  }
+  return Json{{"steamSimState", STATE_FORMAT}, {"items", std::move(list)}}.dump(1) + "\n";
 }
 
 std::string load_state(StateFile& file, Scenario& scenario) {

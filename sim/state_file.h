@@ -30,8 +30,7 @@ std::string write_state(StateFile& file, const World& world);
 // write_state, then lets the lock go.
 std::string save_state(StateFile& file, const World& world);
 
-// The state file's text for `items`, and the reverse; parse_state returns "" or the reason.
+// The state file's text for `items`; parse_state (scenario.h) reads it back.
 std::string state_json(const std::vector<ItemScenario>& items);
-std::string parse_state(std::string_view json, std::vector<ItemScenario>& items);
 
 }  // namespace steam_sim
