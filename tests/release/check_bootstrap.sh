@@ -9,8 +9,11 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 77
 fi
 here=$(cd "$(dirname "$0")/../.." && pwd)
-work=${1:-$here/build/check-bootstrap}
-rm -rf "$work"
+# A folder of its own under /tmp: the user "nobody" must reach it, and the checkout may lie in a
+# folder that only root can enter (a clone made in `mktemp -d`, say).
+work=$(mktemp -d "${TMPDIR:-/tmp}/quennet-bootstrap.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
 mkdir -p "$work/tree/scripts" "$work/with-sudo" "$work/without-sudo"
 cp -R "$here/scripts/bootstrap" "$here/scripts/lib" "$work/tree/scripts/"
 
