@@ -2,26 +2,9 @@
 // quennet for Node.js and Electron hosts: one method per command, each a promise of its outcome,
 // and run() for hosts that want the records as they come.
 
-const fs = require('node:fs');
-const path = require('node:path');
 const { runQuennet } = require('./lib/process');
 const { QuennetError, AbortError } = require('./lib/errors');
-
-const PROGRAM = process.platform === 'win32' ? 'quennet.exe' : 'quennet';
-const PATH_VARIABLE = 'QUENNET_PATH';
-
-// Where quennet is: the explicit path, else QUENNET_PATH, else, in a packaged Electron app,
-// <resources>/quennet/quennet(.exe), outside the asar archive where the OS can start it.
-function findQuennet(explicit) {
-  if (explicit) return explicit;
-  const fromEnvironment = process.env[PATH_VARIABLE];
-  if (fromEnvironment) return fromEnvironment;
-  if (typeof process.resourcesPath === 'string') {
-    const packaged = path.join(process.resourcesPath, 'quennet', PROGRAM);
-    if (fs.existsSync(packaged)) return packaged;
-  }
-  return null;
-}
+const { findQuennet, notFoundMessage } = require('./lib/locate');
 
 // Workshop ids as quennet's arguments. Decimal strings and bigints are exact; a number is taken
 // only while it is exact, since 2^53 + 1 would silently become 2^53.
@@ -145,8 +128,7 @@ class Quennet {
   #start(args, options, onRecord) {
     const file = findQuennet(this.options.path);
     if (file === null) {
-      const error = new QuennetError('not_started',
-        `quennet not found: pass { path } to new Quennet(), set ${PATH_VARIABLE}, or ship it as <resources>/quennet/${PROGRAM} in a packaged Electron app`);
+      const error = new QuennetError('not_started', notFoundMessage());
       return { finished: Promise.reject(error), stop() {} };
     }
     const { signal, onStart, onReady } = options;
