@@ -4,8 +4,8 @@
 const { Quennet, QuennetError } = require('quennet');
 
 async function main(ids) {
-  // In a packaged Electron app, new Quennet() finds resources/quennet/quennet.exe by itself;
-  // elsewhere set QUENNET_PATH or pass { path }.
+  // new Quennet() finds quennet in the platform package that npm installed with this one (or in
+  // resources/quennet/ of an Electron app that ships its own build).
   const quennet = new Quennet();
   const cancel = new AbortController();
   process.once('SIGINT', () => cancel.abort()); // in Electron: the window's Cancel button
