@@ -67,11 +67,12 @@ def copy_listed(folder, manifest, stage):
     """package.json, README.md and what its "files" names, as npm would publish them."""
     for entry in ["package.json", "README.md"] + manifest["files"]:
         source = os.path.join(folder, entry)
-        if os.path.isdir(source):
-            for name in sorted(os.listdir(source)):
-                copy(os.path.join(source, name), stage, os.path.join(entry, name))
-        else:
+        if not os.path.isdir(source):
             copy(source, stage, entry)
+        for base, _, files in os.walk(source):
+            for name in files:
+                path = os.path.join(base, name)
+                copy(path, stage, os.path.relpath(path, folder))
     copy(os.path.join(ROOT, "LICENSE"), stage, "LICENSE")
 
 
