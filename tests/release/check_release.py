@@ -9,6 +9,7 @@
   inside the Debian 11 root, beside the simulated library from the testing archive;
 - the same program: every black-box case passes against the released Linux program and simulator,
   which Debian 11's compiler builds rather than the one the rest of the suite tests;
+- the npm packages (dist/npm/) carry the released programs, and Valve's library of the pinned hash;
 - versioned: the archives carry the version of CMakeLists.txt, which CHANGELOG.md and the Windows
   version resource show too.
 
@@ -20,6 +21,7 @@ commit (the clones cannot see uncommitted changes).
 """
 
 import argparse
+import hashlib
 import io
 import os
 import re
@@ -77,9 +79,14 @@ def release_in_clone(folder, bullseye_root):
     return os.path.join(folder, "dist")
 
 
+def release_files(dist):
+    """Every file of a release, by its path under dist/ (the npm tarballs are in dist/npm/)."""
+    return sorted(os.path.relpath(os.path.join(base, name), dist) for base, _, files in os.walk(dist) for name in files)
+
+
 def compare(first, second, paths):
-    names = sorted(os.listdir(first))
-    check(names == sorted(os.listdir(second)), f"both releases hold the same files: {', '.join(names)}")
+    names = release_files(first)
+    check(names == release_files(second), f"both releases hold the same files: {', '.join(names)}")
     for name in names:
         a = open(os.path.join(first, name), "rb").read()
         b = open(os.path.join(second, name), "rb").read() if os.path.exists(os.path.join(second, name)) else None
@@ -99,7 +106,7 @@ def members(archive):
     if archive.endswith(".zip"):
         with zipfile.ZipFile(archive) as z:
             return [(i.filename, z.read(i)) for i in z.infolist() if not i.is_dir()]
-    if archive.endswith(".tar.gz"):
+    if archive.endswith((".tar.gz", ".tgz")):
         with tarfile.open(archive) as t:
             return [(m.name, t.extractfile(m).read()) for m in t.getmembers() if m.isfile()]
     return []
@@ -166,6 +173,23 @@ def check_shipped_cases(dist, name, work):
     check(result.returncode == 0, f"the black-box cases pass against the released Linux program: {lines[-1:]}")
 
 
+def check_npm_programs(dist, v):
+    """The npm platform packages carry the programs of the release archives, not those of another
+    build, and Valve's library of the pinned SHA-256 beside them."""
+    sys.path.insert(0, os.path.join(ROOT, "scripts"))
+    from npm_packages import PLATFORMS  # noqa: E402  (the pinned hashes are kept there, once)
+    for archive, platform in ((f"quennet-{v}-linux-x86_64.tar.gz", PLATFORMS["linux"]),
+                              (f"quennet-{v}-windows-x64.zip", PLATFORMS["windows"])):
+        program, library = platform["program"], platform["library"]
+        released = dict(members(os.path.join(dist, archive)))[program]
+        for package in (platform["npm"], f"testing-{platform['npm']}"):
+            files = dict(members(os.path.join(dist, "npm", f"quennet-{package}-{v}.tgz")))
+            check(files.get(f"package/bin/{program}") == released, f"npm/quennet-{package}-{v}.tgz holds the {program} of {archive}")
+        files = dict(members(os.path.join(dist, "npm", f"quennet-{platform['npm']}-{v}.tgz")))
+        digest = hashlib.sha256(files.get(f"package/bin/{library}", b"")).hexdigest()
+        check(digest == platform["valve"][1], f"npm/quennet-{platform['npm']}-{v}.tgz holds Valve's {library}: {digest}")
+
+
 def file_version(data):
     at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
     if at < 0:
@@ -204,6 +228,7 @@ def main():
           f"CHANGELOG.md has an entry for {v}")
     exe = dict(members(os.path.join(dist, f"quennet-{v}-windows-x64.zip"))).get("quennet.exe", b"")
     check(file_version(exe) == v, f"quennet.exe's version resource says {file_version(exe)}, the version is {v}")
+    check_npm_programs(dist, v)
     check_portable(dist, f"quennet-{v}-linux-x86_64", bullseye_root)
     check_shipped_cases(dist, f"quennet-{v}-linux-x86_64", options.work)
 
