@@ -29,4 +29,10 @@ if(NOT WIN32 AND NOT QUENNET_SANITIZE)
     COMMAND sh -c "${PYTHON_WITH_MODULE}" ${QUENNET_SYSTEM_PYTHON} mypy --strict --python-version 3.8
             --cache-dir ${PYTHON_CLIENT_WORK}/mypy-cache ${PYTHON_CLIENT}/quennet)
   set_tests_properties(python.types PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "MYPYPATH=${PYTHON_CLIENT}")
+
+  add_test(NAME python.wheel
+    COMMAND sh ${PYTHON_CLIENT}/tests/check_wheel.sh ${QUENNET_SYSTEM_PYTHON} ${PYTHON_CLIENT_WORK}/wheel
+            ${QUENNET_GENUINE_DIR}/libsteam_api.so)
+  set_tests_properties(python.wheel PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 ENVIRONMENT
+    "PYTHONDONTWRITEBYTECODE=1;QUENNET_TEST_EXE=$<TARGET_FILE:quennet>;QUENNET_TEST_SIM_LIBRARY=$<TARGET_FILE:steam_api>")
 endif()
