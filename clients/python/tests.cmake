@@ -27,7 +27,8 @@ endif()
 if(NOT WIN32 AND NOT QUENNET_SANITIZE)
   add_test(NAME python.types
     COMMAND sh -c "${PYTHON_WITH_MODULE}" ${QUENNET_SYSTEM_PYTHON} mypy --strict --python-version 3.8
-            --cache-dir ${PYTHON_CLIENT_WORK}/mypy-cache ${PYTHON_CLIENT}/quennet)
+            --cache-dir ${PYTHON_CLIENT_WORK}/mypy-cache ${PYTHON_CLIENT}/quennet
+            ${PROJECT_SOURCE_DIR}/examples/python-host/host.py)
   set_tests_properties(python.types PROPERTIES SKIP_RETURN_CODE 77 ENVIRONMENT "MYPYPATH=${PYTHON_CLIENT}")
 
   add_test(NAME python.wheel
