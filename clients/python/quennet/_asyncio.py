@@ -86,12 +86,15 @@ class _AsyncChild:
         try:
             line = await self._before_deadline(asyncio.ensure_future(self.stdout.readline()))
         except ValueError:  # longer than LINE_LIMIT
-            line = b"\n"
+            line = b""
             self.watch.bad_line = f"quennet wrote a line longer than {LINE_LIMIT} bytes"
-        if line:
-            record = self.watch.read(line) if self.watch.bad_line is None else None
+        if line.endswith(b"\n") and self.watch.bad_line is None:
+            record = self.watch.read(line[:-1])
             if record is not None:
                 return record
+        elif line:
+            self.watch.cut_off()
+        if self.watch.bad_line is not None:
             self.process.kill()  # nothing after a bad line can be trusted
         returncode = await self._before_deadline(asyncio.ensure_future(self.process.wait()))
         stderr = (await self._before_deadline(self.stderr)).decode("utf-8", "replace")

@@ -36,7 +36,7 @@ class _Child:
         self.cancel = cancel
         self.end: Optional[RunEnd] = None
         self.watch = Watch()
-        self.lines: "queue.Queue[bytes]" = queue.Queue()
+        self.chunks: "queue.Queue[bytes]" = queue.Queue()
         self.stderr: List[bytes] = []
         if cancel is not None and cancel.is_set():
             raise Cancelled()
@@ -46,7 +46,7 @@ class _Child:
             raise QuennetError("not_started", f"could not start quennet ({file}): {error}") from error
         # Both pipes are drained by threads of their own, so that neither can fill up and stall
         # quennet, and so that this thread can wait on a deadline.
-        self.readers = [threading.Thread(target=self._read_lines, daemon=True),
+        self.readers = [threading.Thread(target=self._read_output, daemon=True),
                         threading.Thread(target=self._read_stderr, daemon=True)]
         for reader in self.readers:
             reader.start()
@@ -57,11 +57,12 @@ class _Child:
                 self.stop()
                 raise
 
-    def _read_lines(self) -> None:
+    def _read_output(self) -> None:
         assert self.process.stdout is not None
-        for line in iter(self.process.stdout.readline, b""):
-            self.lines.put(line)
-        self.lines.put(b"")
+        descriptor = self.process.stdout.fileno()
+        for chunk in iter(lambda: os.read(descriptor, 65536), b""):
+            self.chunks.put(chunk)
+        self.chunks.put(b"")
 
     def _read_stderr(self) -> None:
         assert self.process.stderr is not None
@@ -98,12 +99,12 @@ class _Child:
                 self.stop()
                 raise hung(self.deadline_secs, self.process.returncode, self._stderr_text())
 
-    def _next_line(self) -> bytes:
+    def _next_chunk(self) -> bytes:
         found: List[bytes] = []
 
         def arrived() -> bool:
             try:
-                found.append(self.lines.get(timeout=max(0.0, min(POLL_SECS, self.deadline - time.monotonic()))))
+                found.append(self.chunks.get(timeout=max(0.0, min(POLL_SECS, self.deadline - time.monotonic()))))
                 return True
             except queue.Empty:
                 return False
@@ -111,16 +112,26 @@ class _Child:
         self._wait(arrived)
         return found[0]
 
-    def __iter__(self) -> Iterator[Record]:
+    def _records(self) -> Iterator[Record]:
+        """Each record as its line arrives; stops at the end of the output, or at a bad line."""
+        pending = b""
         while True:
-            line = self._next_line()
-            if not line:
+            chunk = self._next_chunk()
+            if not chunk:
                 break
-            record = self.watch.read(line)
-            if record is None:
-                self.process.kill()  # nothing after a bad line can be trusted
-                break
-            yield record
+            *lines, pending = (pending + chunk).split(b"\n")
+            for line in lines:
+                record = self.watch.read(line)
+                if record is None:
+                    return
+                yield record
+        if pending:
+            self.watch.cut_off()
+
+    def __iter__(self) -> Iterator[Record]:
+        yield from self._records()
+        if self.watch.bad_line is not None:
+            self.process.kill()  # nothing after a bad line can be trusted
 
         def exited() -> bool:
             try:

@@ -38,6 +38,14 @@ class Command(Generic[T]):
         raise NotImplementedError
 
 
+R = TypeVar("R", ItemState, Outcome)
+
+
+def _as_written(result: R, id: str) -> R:
+    """The result under the id as the caller wrote it (007 where quennet reports 7)."""
+    return result if result.workshop_id == id else dataclasses.replace(result, workshop_id=id)
+
+
 def _protocol(message: str, end: RunEnd) -> QuennetError:
     return QuennetError("protocol", message, stderr=end.stderr, exit_code=end.exit_code)
 
@@ -65,8 +73,8 @@ class Status(Command[List[ItemState]]):
     def finish(self, end: RunEnd) -> List[ItemState]:
         if self.tasks.open_ids():
             raise _protocol(f"quennet ended without the state of {', '.join(self.tasks.open_ids())}", end)
-        return [dataclasses.replace(state, workshop_id=id)
-                for id, state in zip(self.tasks.written, self.tasks.per_position()) if state is not None]
+        return [_as_written(state, id) for id, state in zip(self.tasks.written, self.tasks.per_position())
+                if state is not None]
 
 
 class Download(Command[List[Outcome]]):
@@ -102,8 +110,8 @@ class Download(Command[List[Outcome]]):
         # Every item gets its own "installed" or "error": one without either is not done.
         if self.tasks.open_ids():
             raise _protocol(f"quennet ended without an outcome for {', '.join(self.tasks.open_ids())}", end)
-        return [dataclasses.replace(outcome, workshop_id=id)
-                for id, outcome in zip(self.tasks.written, self.tasks.per_position()) if outcome is not None]
+        return [_as_written(outcome, id) for id, outcome in zip(self.tasks.written, self.tasks.per_position())
+                if outcome is not None]
 
 
 class Unsubscribe(Command[List[Outcome]]):

@@ -3,7 +3,8 @@ by its numeric value (leading zeros ignored) and runs adjacent repeats as one it
 7, "007", 8, 7 are three tasks: 7 (twice over), 8 and 7 again."""
 
 import re
-from typing import Generic, List, Optional, Sequence, TypeVar, Union
+from collections import deque
+from typing import Deque, Dict, Generic, List, Optional, Sequence, TypeVar, Union
 
 WorkshopId = Union[int, str]
 
@@ -42,29 +43,29 @@ class Tasks(Generic[T]):
     def __init__(self, written: Sequence[str]) -> None:
         self.written = list(written)
         self._task_of: List[int] = []  # the task of each position
-        self._keys: List[str] = []  # the numeric id of each task
+        self._first: List[int] = []  # the first position of each task
+        self._open: Dict[str, Deque[int]] = {}  # by numeric id: its tasks without an outcome, in order
         previous = None
-        for text in written:
+        for position, text in enumerate(written):
             key = _numeric(text)
             if key != previous:
-                self._keys.append(key)
-            self._task_of.append(len(self._keys) - 1)
+                self._open.setdefault(key, deque()).append(len(self._first))
+                self._first.append(position)
+            self._task_of.append(len(self._first) - 1)
             previous = key
-        self._outcomes: List[Optional[T]] = [None] * len(self._keys)
+        self._outcomes: List[Optional[T]] = [None] * len(self._first)
 
     def settle(self, workshop_id: str, outcome: T) -> bool:
         """Gives `outcome` to the first open task of that id; False when there is none."""
-        key = _numeric(workshop_id)
-        for task, task_key in enumerate(self._keys):
-            if task_key == key and self._outcomes[task] is None:
-                self._outcomes[task] = outcome
-                return True
-        return False
+        waiting = self._open.get(_numeric(workshop_id))
+        if not waiting:
+            return False
+        self._outcomes[waiting.popleft()] = outcome
+        return True
 
     def open_ids(self) -> List[str]:
         """The ids, as written, of the tasks without an outcome."""
-        return [self.written[self._task_of.index(task)] for task, outcome in enumerate(self._outcomes)
-                if outcome is None]
+        return [self.written[self._first[task]] for task, outcome in enumerate(self._outcomes) if outcome is None]
 
     def per_position(self) -> List[Optional[T]]:
         """Each position's task outcome, in the caller's order."""

@@ -74,8 +74,11 @@ class LineError(Exception):
     """A line that is not a record."""
 
 
+_DIGITS = re.compile(r"[0-9]+")
+
+
 def _digits(value: object) -> bool:
-    return isinstance(value, str) and re.fullmatch(r"[0-9]+", value) is not None
+    return isinstance(value, str) and _DIGITS.fullmatch(value) is not None
 
 
 def _count(value: object) -> bool:
@@ -121,11 +124,13 @@ def _no_constants(name: str) -> Any:
     raise LineError(f"{name} is not JSON")
 
 
+_DECODER = json.JSONDecoder(object_pairs_hook=_no_repeated_keys, parse_constant=_no_constants)
+
+
 def parse_record(line: bytes) -> Record:
     """The record on one line (without its line feed). Raises LineError when it is not one."""
     try:
-        value = json.loads(line.decode("utf-8"), object_pairs_hook=_no_repeated_keys,
-                           parse_constant=_no_constants)
+        value = _DECODER.decode(line.decode("utf-8"))
     except UnicodeDecodeError:
         raise LineError("not UTF-8") from None
     except ValueError as error:  # json.JSONDecodeError is one
@@ -142,4 +147,3 @@ def parse_record(line: bytes) -> Record:
         if key not in value or not valid(value[key]):
             raise LineError(f'"{kind}" record with a bad "{key}"')
     return cls(*(value[key] for key, _ in fields))  # type: ignore[no-any-return]
-

@@ -59,13 +59,10 @@ class Watch:
         self.bad_line: Optional[str] = None
 
     def read(self, line: bytes) -> Optional[Record]:
-        """The record on one line as read from the pipe, with its line feed. None when the line is
-        bad: nothing after it can be trusted, and the caller ends the run."""
-        if not line.endswith(b"\n"):
-            self.bad_line = "quennet's output ended inside a line"
-            return None
+        """The record on one line, without its line feed. None when the line is bad: nothing after
+        it can be trusted, and the caller ends the run."""
         try:
-            record = parse_record(line[:-1])
+            record = parse_record(line)
         except LineError as error:
             self.bad_line = f"quennet wrote a line that is not a record ({error}): {line[:200]!r}"
             return None
@@ -80,6 +77,10 @@ class Watch:
             else:
                 self.item_errors += 1
         return record
+
+    def cut_off(self) -> None:
+        """The output ended with part of a line."""
+        self.bad_line = "quennet's output ended inside a line"
 
     def verdict(self, returncode: int, stderr: str) -> RunEnd:
         """The end of a run that ended well; raises the QuennetError of one that did not."""
