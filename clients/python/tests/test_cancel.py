@@ -9,9 +9,9 @@ from pathlib import Path
 from typing import List, Optional
 
 import pytest
-from conftest import gone, install, sim_environment
+from conftest import fake_quennet, gone, install, sim_environment
 
-from quennet import AsyncQuennet, Cancelled, Progress, Quennet
+from quennet import AsyncQuennet, Cancelled, Progress, Quennet, QuennetError
 
 
 def test_cancel_from_another_thread(tmp_path: Path) -> None:
@@ -99,3 +99,18 @@ def test_leaving_run_early_ends_quennet(tmp_path: Path) -> None:
         return pids[1]
 
     assert gone(asyncio.run(close_early()) or 0)
+
+
+def test_a_run_past_its_deadline_is_ended_as_hung(tmp_path: Path) -> None:
+    # Steam's answer that never comes, as a stand-in: "ready", then nothing.
+    stuck = fake_quennet(tmp_path, """echo '{"type":"ready","steamId":"1","persona":"x"}'; exec sleep 30""")
+    pids: List[int] = []
+    with pytest.raises(QuennetError) as caught:
+        Quennet(stuck, deadline_secs=0.5).status([1], on_start=pids.append)
+    assert (caught.value.code, caught.value.message) == ("hung", "quennet was still running after 0.5 s and was ended")
+    assert gone(pids[0])
+
+    with pytest.raises(QuennetError) as caught:
+        asyncio.run(AsyncQuennet(stuck).whoami(deadline_secs=0.5, on_start=pids.append))
+    assert caught.value.code == "hung"
+    assert gone(pids[1])
