@@ -75,39 +75,27 @@ class LineError(Exception):
 
 
 _DIGITS = re.compile(r"[0-9]+")
+_MISSING = object()
+# Each field's allowed types and, where types are not enough, a check of its value. Types are
+# compared exactly, so that True is no count and 1.0 no integer.
+_Check = Tuple[Tuple[type, ...], Optional[Callable[[Any], object]]]
+_ID: _Check = ((str,), _DIGITS.fullmatch)
+_TEXT: _Check = ((str,), None)
+_TEXT_OR_NULL: _Check = ((str, type(None)), None)
+_FLAG: _Check = ((bool,), None)
+_COUNT: _Check = ((int,), (0).__le__)
 
-
-def _digits(value: object) -> bool:
-    return isinstance(value, str) and _DIGITS.fullmatch(value) is not None
-
-
-def _count(value: object) -> bool:
-    return isinstance(value, int) and not isinstance(value, bool) and value >= 0
-
-
-def _text(value: object) -> bool:
-    return isinstance(value, str)
-
-
-def _flag(value: object) -> bool:
-    return isinstance(value, bool)
-
-
-def _text_or_null(value: object) -> bool:
-    return value is None or isinstance(value, str)
-
-
-# Each kind: its class and its fields, in the order the class takes them, as (key, check).
-_KINDS: Dict[str, Tuple[Type[Any], List[Tuple[str, Callable[[object], bool]]]]] = {
-    "ready": (Account, [("steamId", _digits), ("persona", _text)]),
-    "state": (ItemState, [("workshopId", _digits), ("subscribed", _flag), ("installed", _flag),
-                          ("needsUpdate", _flag), ("downloading", _flag), ("folder", _text_or_null),
-                          ("sizeOnDisk", _count), ("timestamp", _count)]),
-    "progress": (Progress, [("workshopId", _digits), ("bytesDone", _count), ("bytesTotal", _count)]),
-    "installed": (Installed, [("workshopId", _digits), ("folder", _text)]),
+# Each kind: its class and its fields, in the order the class takes them.
+_KINDS: Dict[str, Tuple[Type[Any], List[Tuple[str, _Check]]]] = {
+    "ready": (Account, [("steamId", _ID), ("persona", _TEXT)]),
+    "state": (ItemState, [("workshopId", _ID), ("subscribed", _FLAG), ("installed", _FLAG),
+                          ("needsUpdate", _FLAG), ("downloading", _FLAG), ("folder", _TEXT_OR_NULL),
+                          ("sizeOnDisk", _COUNT), ("timestamp", _COUNT)]),
+    "progress": (Progress, [("workshopId", _ID), ("bytesDone", _COUNT), ("bytesTotal", _COUNT)]),
+    "installed": (Installed, [("workshopId", _ID), ("folder", _TEXT)]),
     "done": (Done, []),
     # An error about a command-line argument carries that argument, which need not be digits.
-    "error": (ErrorRecord, [("code", _text), ("message", _text), ("workshopId", _text_or_null)]),
+    "error": (ErrorRecord, [("code", _TEXT), ("message", _TEXT), ("workshopId", _TEXT_OR_NULL)]),
 }
 
 
@@ -143,7 +131,10 @@ def parse_record(line: bytes) -> Record:
     if kind not in _KINDS:
         return UnknownRecord(kind, {k: v for k, v in value.items() if k != "type"})
     cls, fields = _KINDS[kind]
-    for key, valid in fields:
-        if key not in value or not valid(value[key]):
+    arguments = []
+    for key, (types, valid) in fields:
+        field = value.get(key, _MISSING)
+        if type(field) not in types or (valid is not None and not valid(field)):
             raise LineError(f'"{kind}" record with a bad "{key}"')
-    return cls(*(value[key] for key, _ in fields))  # type: ignore[no-any-return]
+        arguments.append(field)
+    return cls(*arguments)  # type: ignore[no-any-return]
