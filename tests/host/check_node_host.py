@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Runs the example Node.js host (examples/node-host/host.js) against the built quennet and the
-simulated Steam, the way a launcher would use it, and checks what it reports: each item's outcome,
-its verdict on the run, and its exit status, for a download that succeeds, one in which items fail,
-a quennet that stops on an internal error, and Valve's library with no Steam client running."""
+"""Runs the example Node.js host (examples/node-host/host.js), or with --python the example Python
+host (examples/python-host/host.py), against the built quennet and the simulated Steam, the way a
+launcher would use it, and checks what it reports: each item's outcome, its verdict on the run, and
+its exit status, for a download that succeeds, one in which items fail, a quennet that stops on an
+internal error, and Valve's library with no Steam client running."""
 
 import argparse
 import os
@@ -12,6 +13,7 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HOST = os.path.join(ROOT, "examples", "node-host", "host.js")
+PYTHON_HOST = os.path.join(ROOT, "examples", "python-host", "host.py")
 SCENARIO = os.path.join(ROOT, "docs", "protocol-scenario.json")
 FOLDER = "C:\\Program Files (x86)\\Steam\\steamapps\\workshop\\content\\221100\\"
 
@@ -89,7 +91,9 @@ def main():
     parser.add_argument("--sim-library", required=True)
     parser.add_argument("--genuine-library", help="Valve's library, if fetched")
     parser.add_argument("--work", required=True)
+    parser.add_argument("--python", help="run the Python host with this interpreter instead")
     options = parser.parse_args()
+    host = [options.python, PYTHON_HOST] if options.python else ["node", HOST]
 
     shutil.rmtree(options.work, ignore_errors=True)
     folders = {}
@@ -114,7 +118,7 @@ def main():
                 f.write(run["scenario"])
         env = {k: v for k, v in os.environ.items() if not k.startswith("STEAM_SIM_")}
         env.update(QUENNET=exe, STEAM_SIM_SCENARIO=scenario)
-        result = subprocess.run(["node", HOST] + run["args"], env=env, stdin=subprocess.DEVNULL,
+        result = subprocess.run(host + run["args"], env=env, stdin=subprocess.DEVNULL,
                                 capture_output=True, text=True, timeout=60)
         failures = check(run, result.stdout, result.returncode)
         if failures:

@@ -11,7 +11,9 @@
   which Debian 11's compiler builds rather than the one the rest of the suite tests;
 - the npm packages (dist/npm/) carry the released programs, and Valve's library of the pinned hash;
 - versioned: the archives carry the version of CMakeLists.txt, which CHANGELOG.md and the Windows
-  version resource show too.
+  version resource show too;
+- the wheels hold the released programs themselves beside Valve's library, and the Linux wheel's
+  manylinux tag is what its programs need.
 
 Exit status 77 (skipped) when the Debian 11 root cannot be made because Debian's archive cannot be
 reached, or when neither root nor sudo is there, which scripts/release needs. It checks the current
@@ -30,6 +32,7 @@ import struct
 import subprocess
 import sys
 import tarfile
+import tempfile
 import time
 import zipfile
 
@@ -103,13 +106,35 @@ def compare(first, second, paths):
 
 def members(archive):
     """(name, bytes) of every file in a release archive."""
-    if archive.endswith(".zip"):
+    if archive.endswith((".zip", ".whl")):
         with zipfile.ZipFile(archive) as z:
             return [(i.filename, z.read(i)) for i in z.infolist() if not i.is_dir()]
     if archive.endswith((".tar.gz", ".tgz")):
         with tarfile.open(archive) as t:
             return [(m.name, t.extractfile(m).read()) for m in t.getmembers() if m.isfile()]
     return []
+
+
+def check_wheels(dist, v):
+    """Each wheel holds the released program itself, beside Valve's library, and the Linux wheel's
+    manylinux tag is the newest glibc symbol version that the two need."""
+    wheels = {name.rsplit("-", 1)[1][:-len(".whl")]: name for name in os.listdir(dist) if name.endswith(".whl")}
+    linux = [tag for tag in wheels if tag.startswith("manylinux_")]
+    check(len(wheels) == 2 and "win_amd64" in wheels and len(linux) == 1, f"a Linux and a Windows wheel: {sorted(wheels.values())}")
+    if len(linux) != 1 or "win_amd64" not in wheels:
+        return
+    for wheel, archive, program, library in ((wheels[linux[0]], f"quennet-{v}-linux-x86_64.tar.gz", "quennet", "libsteam_api.so"),
+                                             (wheels["win_amd64"], f"quennet-{v}-windows-x64.zip", "quennet.exe", "steam_api64.dll")):
+        inside = dict(members(os.path.join(dist, wheel)))
+        released = dict(members(os.path.join(dist, archive)))[program]
+        check(inside.get(f"quennet/bin/{program}") == released, f"{wheel} holds the {program} of {archive}")
+        check(f"quennet/bin/{library}" in inside, f"{wheel} holds Valve's {library} beside it")
+    with tempfile.TemporaryDirectory() as folder:
+        zipfile.ZipFile(os.path.join(dist, wheels[linux[0]])).extractall(folder)
+        newest = max(glibc_and_needed(os.path.join(folder, "quennet", "bin", name))[0]
+                     for name in ("quennet", "libsteam_api.so"))
+    check(linux[0] == f"manylinux_{newest[0]}_{newest[1]}_x86_64",
+          f"the Linux wheel's tag {linux[0]} is the newest glibc its programs need: {'.'.join(map(str, newest))}")
 
 
 def glibc_and_needed(path):
@@ -230,6 +255,7 @@ def main():
     check(file_version(exe) == v, f"quennet.exe's version resource says {file_version(exe)}, the version is {v}")
     check_npm_programs(dist, v)
     check_portable(dist, f"quennet-{v}-linux-x86_64", bullseye_root)
+    check_wheels(dist, v)
     check_shipped_cases(dist, f"quennet-{v}-linux-x86_64", options.work)
 
     print(f"{len(failures)} failed" if failures else "every check passed")
