@@ -5,6 +5,8 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { runQuennet } = require('./lib/process');
+const { deadlineSecs } = require('./lib/deadline');
+const { Tasks } = require('./lib/tasks');
 const { QuennetError, AbortError } = require('./lib/errors');
 
 const PROGRAM = process.platform === 'win32' ? 'quennet.exe' : 'quennet';
@@ -43,7 +45,8 @@ function idArguments(ids) {
 }
 
 class Quennet {
-  // options: { path, env, cwd }. env replaces the child's environment (default: this process's).
+  // options: { path, env, cwd, deadlineSecs }. env replaces the child's environment (default: this
+  // process's); deadlineSecs is the deadline of every call that does not give its own.
   constructor(options = {}) {
     this.options = { ...options };
   }
@@ -54,62 +57,62 @@ class Quennet {
   }
 
   async status(ids, options = {}) {
-    // quennet reports an id repeated in a row once (`5 5 6` is `5 6`); every id given gets its state.
-    const wanted = idArguments(ids);
-    const sent = wanted.filter((id, i) => i === 0 || id !== wanted[i - 1]);
-    const states = [];
-    const end = await this.#call(['status', ...sent], options, (record) => {
-      if (record.type === 'state') states.push(without(record, 'type'));
+    const tasks = new Tasks(idArguments(ids));
+    const end = await this.#call(['status', ...tasks.ids], options, (record) => {
+      if (record.type === 'state') tasks.settle(record.workshopId, without(record));
     });
-    if (states.length !== sent.length || states.some((state, i) => state.workshopId !== sent[i])) {
-      throw new QuennetError('protocol', `quennet reported ${states.length} states for ${sent.length} items`, end);
-    }
-    let at = -1;
-    return wanted.map((id, i) => {
-      if (i === 0 || id !== wanted[i - 1]) at++;
-      return { ...states[at] };
+    answered(tasks, end, 'a state');
+    return tasks.each((state, workshopId, again) => {
+      const copy = again ? { ...state } : state;
+      copy.workshopId = workshopId;
+      return copy;
     });
   }
 
   // options: { timeoutSecs, onProgress, onInstalled, onItemError } and those of every call:
-  // { signal, onStart, onReady }
+  // { signal, deadlineSecs, onStart, onReady }
   async download(ids, options = {}) {
-    const args = ['download', ...idArguments(ids)];
+    const tasks = new Tasks(idArguments(ids));
+    const args = ['download', ...tasks.ids];
     if (options.timeoutSecs !== undefined) {
       if (!Number.isSafeInteger(options.timeoutSecs) || options.timeoutSecs < 1) {
         throw new RangeError('timeoutSecs: expected a whole number of seconds from 1 up');
       }
       args.push('--timeout-secs', String(options.timeoutSecs));
     }
-    const outcomes = new Map();
     const end = await this.#call(args, options, (record) => {
-      if (record.type === 'progress') options.onProgress?.(without(record, 'type'));
+      if (record.type === 'progress') options.onProgress?.(without(record));
       if (record.type === 'installed') {
-        outcomes.set(record.workshopId, { workshopId: record.workshopId, ok: true, folder: record.folder });
-        options.onInstalled?.(without(record, 'type'));
+        const outcome = { workshopId: record.workshopId, ok: true, folder: record.folder };
+        tasks.settle(record.workshopId, outcome);
+        options.onInstalled?.(without(record));
       }
       if (record.type === 'error' && record.workshopId !== null) {
         const error = { code: record.code, message: record.message };
-        outcomes.set(record.workshopId, { workshopId: record.workshopId, ok: false, error });
+        tasks.settle(record.workshopId, { workshopId: record.workshopId, ok: false, error });
         options.onItemError?.({ workshopId: record.workshopId, ...error });
       }
     });
-    return everyOutcome(args.slice(1, 1 + ids.length), outcomes, end);
+    answered(tasks, end, 'an outcome');
+    return tasks.each((outcome, workshopId, again) => {
+      const copy = again ? { ...outcome } : outcome;
+      copy.workshopId = workshopId;
+      return copy;
+    });
   }
 
-  // Confirmed items get no record of their own: ok unless an error came for them.
+  // Confirmed items get no record of their own: a task is ok when the run ended the way quennet
+  // ends (status 0 with "done", or 1 with errors for other items) and no error came for it.
   async unsubscribe(ids, options = {}) {
-    const args = ['unsubscribe', ...idArguments(ids)];
-    const errors = new Map();
-    await this.#call(args, options, (record) => {
+    const tasks = new Tasks(idArguments(ids));
+    const end = await this.#call(['unsubscribe', ...tasks.ids], options, (record) => {
       if (record.type === 'error' && record.workshopId !== null) {
-        errors.set(record.workshopId, { code: record.code, message: record.message });
+        tasks.settle(record.workshopId, { code: record.code, message: record.message });
       }
     });
-    return args.slice(1).map((workshopId) =>
-      errors.has(workshopId) ? { workshopId, ok: false, error: errors.get(workshopId) } : { workshopId, ok: true });
+    answered(tasks, end);
+    return tasks.each((error, workshopId) => (error ? { workshopId, ok: false, error } : { workshopId, ok: true }));
   }
-
   // Every record of one run with `args`, as it arrives. Ends after the last record of a run that
   // ended well; throws a QuennetError or an AbortError where the methods would reject. Leaving the
   // loop early ends the process.
@@ -138,11 +141,19 @@ class Quennet {
         }
       }
     } finally {
+      // Leaving the loop early ends quennet; the loop is left once it has gone.
       started.stop();
+      await started.finished.catch(() => {});
     }
   }
 
   #start(args, options, onRecord) {
+    let deadline;
+    try {
+      deadline = deadlineSecs(args, options.deadlineSecs ?? this.options.deadlineSecs);
+    } catch (error) {
+      return { finished: Promise.reject(error), stop() {} };
+    }
     const file = findQuennet(this.options.path);
     if (file === null) {
       const error = new QuennetError('not_started',
@@ -150,14 +161,10 @@ class Quennet {
       return { finished: Promise.reject(error), stop() {} };
     }
     const { signal, onStart, onReady } = options;
-    return runQuennet({ file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart }, (record) => {
-      // A callback that throws is the host's bug, not the run's: report it without losing the run.
-      try {
-        if (record.type === 'ready') onReady?.(without(record, 'type'));
-        onRecord(record);
-      } catch (error) {
-        process.nextTick(() => { throw error; });
-      }
+    const run = { file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart, deadlineSecs: deadline };
+    return runQuennet(run, (record) => {
+      if (record.type === 'ready') onReady?.(without(record));
+      onRecord(record);
     });
   }
 
@@ -166,19 +173,20 @@ class Quennet {
   }
 }
 
-function without(record, key) {
-  const copy = { ...record };
-  delete copy[key];
-  return copy;
+// A record's fields without its "type", as the methods hand them on.
+function without({ type, ...fields }) {
+  return fields;
 }
 
-// One outcome per id, in the order given; an id without one means the run ended unfinished.
-function everyOutcome(ids, outcomes, end) {
-  return ids.map((id) => {
-    const outcome = outcomes.get(id);
-    if (!outcome) throw new QuennetError('protocol', `quennet ended without an outcome for ${id}`, { stderr: end.stderr });
-    return outcome;
-  });
+// Checks, once a run has ended well, that each record went to a task (`every`: and that each task
+// got one); throws the protocol error otherwise.
+function answered(tasks, end, every = null) {
+  const details = { stderr: end.stderr, exitCode: end.exitCode, signal: end.signal };
+  if (tasks.unmatched !== null) {
+    throw new QuennetError('protocol', `quennet reported on ${tasks.unmatched}, which no task of that id was waiting for`, details);
+  }
+  const at = every === null ? -1 : tasks.missing();
+  if (at !== -1) throw new QuennetError('protocol', `quennet ended without ${every} for ${tasks.ids[at]}`, details);
 }
 
 module.exports = { Quennet, QuennetError, AbortError, findQuennet, idArguments };

@@ -120,74 +120,134 @@ function parseJson(text) {
   return result;
 }
 
-// The fields of each record kind quennet writes, and what each must be.
-const isDigits = (v) => typeof v === 'string' && /^[0-9]+$/.test(v);
-const isCount = (v) => typeof v === 'bigint' && v >= 0n;
-const FIELDS = {
-  ready: { steamId: isDigits, persona: (v) => typeof v === 'string' },
+// The fields of each record kind quennet writes: for each, what it must be, as a function that
+// returns the value to keep, or BAD.
+const BAD = Symbol('bad');
+const digits = (v) => (typeof v === 'string' && /^[0-9]+$/.test(v) ? v : BAD);
+const text = (v) => (typeof v === 'string' ? v : BAD);
+const textOrNull = (v) => (v === null || typeof v === 'string' ? v : BAD);
+const flag = (v) => (typeof v === 'boolean' ? v : BAD);
+const count = (v) => (typeof v === 'bigint' && v >= 0n ? v : BAD);
+// A time stamp is seconds since 1970 and fits a Number exactly.
+const stamp = (v) => (typeof v === 'bigint' && v >= 0n ? Number(v) : BAD);
+const FIELDS = new Map(Object.entries({
+  ready: { steamId: digits, persona: text },
   state: {
-    workshopId: isDigits,
-    subscribed: (v) => typeof v === 'boolean',
-    installed: (v) => typeof v === 'boolean',
-    needsUpdate: (v) => typeof v === 'boolean',
-    downloading: (v) => typeof v === 'boolean',
-    folder: (v) => v === null || typeof v === 'string',
-    sizeOnDisk: isCount,
-    timestamp: isCount,
+    workshopId: digits, subscribed: flag, installed: flag, needsUpdate: flag, downloading: flag,
+    folder: textOrNull, sizeOnDisk: count, timestamp: stamp,
   },
-  progress: { workshopId: isDigits, bytesDone: isCount, bytesTotal: isCount },
-  installed: { workshopId: isDigits, folder: (v) => typeof v === 'string' },
+  progress: { workshopId: digits, bytesDone: count, bytesTotal: count },
+  installed: { workshopId: digits, folder: text },
   done: {},
-  error: {
-    code: (v) => typeof v === 'string',
-    message: (v) => typeof v === 'string',
-    workshopId: (v) => v === null || typeof v === 'string',
-  },
-};
+  error: { code: text, message: text, workshopId: textOrNull },
+}).map(([type, fields]) => [type, Object.entries(fields)]));
 
-// The record on `line`, or null for a kind this package does not know (a newer quennet's).
-// Throws LineError when the line is not a record.
+// The record on `line`. A kind this package does not know (a newer quennet's) comes as it was
+// written, integers as BigInts; the known kinds carry their own fields only. Throws LineError when
+// the line is not a record.
 function parseRecord(line) {
+  const fast = readFast(line);
+  if (fast !== undefined) {
+    const record = known(fast, FIELDS.get(fast.type));
+    if (record !== BAD) return record;
+  }
   const value = parseJson(line);
   if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
   if (typeof value.type !== 'string') throw new LineError('no "type"');
-  const fields = FIELDS[value.type];
-  if (!fields) return null;
-  const record = { type: value.type };
-  for (const [key, valid] of Object.entries(fields)) {
-    if (!(key in value) || !valid(value[key])) throw new LineError(`"${value.type}" record with a bad "${key}"`);
-    record[key] = value[key];
+  const fields = FIELDS.get(value.type);
+  if (!fields) return value;
+  const record = known(value, fields);
+  if (record === BAD) {
+    const [key] = fields.find(([name, valid]) => !(name in value) || valid(value[name]) === BAD);
+    throw new LineError(`"${value.type}" record with a bad "${key}"`);
   }
-  // A time stamp is seconds since 1970 and fits a Number exactly.
-  if (record.type === 'state') record.timestamp = Number(record.timestamp);
   return record;
 }
 
-// Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to onLine.
-// Whole lines only, so that a chunk ending inside a character cannot garble it. `end()` returns the
-// bytes after the last line feed, which a finished run should not leave.
+// A line of a known kind, read by JSON.parse, with its integers as BigInts; undefined unless that
+// is exactly what the line says. JSON.parse is much faster than our own reader, but rounds integers
+// above 2^53 and lets a repeated key overwrite the first. quennet writes compact JSON that
+// JSON.stringify writes back byte for byte, so any line that does not come back the same, or holds
+// an integer beyond 2^53, is left to our own reader.
+function readFast(line) {
+  let value;
+  try {
+    value = JSON.parse(line);
+  } catch {
+    return undefined;
+  }
+  const fields = value !== null && typeof value === 'object' ? FIELDS.get(value.type) : undefined;
+  if (fields === undefined || JSON.stringify(value) !== line) return undefined;
+  for (const [key] of fields) {
+    const v = value[key];
+    if (typeof v === 'number') {
+      if (!Number.isSafeInteger(v)) return undefined;
+      value[key] = BigInt(v);
+    }
+  }
+  return value;
+}
+
+// The record of a known kind with its fields, each as its check keeps it; BAD when one is wrong.
+function known(value, fields) {
+  const record = { type: value.type };
+  for (const [key, valid] of fields) {
+    const kept = key in value ? valid(value[key]) : BAD;
+    if (kept === BAD) return BAD;
+    record[key] = kept;
+  }
+  return record;
+}
+
+// Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to
+// onLine(line), or onLine(null, bytes) for a line that is not UTF-8. Whole lines only, so that a
+// chunk ending inside a character cannot garble it. `end()` returns the bytes after the last line
+// feed, which a finished run should not leave.
 function lineSplitter(onLine) {
   const decoder = new TextDecoder('utf-8', { fatal: true });
-  let pending = Buffer.alloc(0);
+  let pending = null;
+  const each = (text) => {
+    let start = 0;
+    for (let end; (end = text.indexOf('\n', start)) !== -1; start = end + 1) onLine(text.slice(start, end));
+    onLine(text.slice(start));
+  };
   return {
     push(chunk) {
-      pending = pending.length ? Buffer.concat([pending, chunk]) : chunk;
-      let end;
-      while ((end = pending.indexOf(0x0a)) !== -1) {
-        const bytes = pending.subarray(0, end);
-        pending = pending.subarray(end + 1);
-        let line;
+      const bytes = pending === null ? chunk : Buffer.concat([pending, chunk]);
+      const last = bytes.lastIndexOf(0x0a);
+      if (last === -1) {
+        pending = bytes;
+        return;
+      }
+      pending = last + 1 < bytes.length ? bytes.subarray(last + 1) : null;
+      // The lines of one chunk are decoded in one go; only when that fails, one by one, to find
+      // the line that is not UTF-8.
+      const lines = bytes.subarray(0, last);
+      let text;
+      try {
+        text = decoder.decode(lines);
+      } catch {
+        text = null;
+      }
+      if (text !== null) {
+        each(text);
+        return;
+      }
+      for (let start = 0, end; start <= lines.length; start = end + 1) {
+        end = lines.indexOf(0x0a, start);
+        if (end === -1) end = lines.length;
+        const line = lines.subarray(start, end);
+        let decoded = null;
         try {
-          line = decoder.decode(bytes);
+          decoded = decoder.decode(line);
         } catch {
-          onLine(null, bytes);
-          continue;
+          // not UTF-8: reported as null
         }
-        onLine(line, bytes);
+        onLine(decoded, decoded === null ? line : undefined);
       }
     },
     end() {
-      return pending;
+      return pending ?? Buffer.alloc(0);
     },
   };
 }

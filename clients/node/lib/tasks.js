@@ -1,0 +1,75 @@
+'use strict';
+// Which of the caller's ids a record of quennet's answers. quennet reads ids by their value (007 is
+// item 7, and its records say "7"), makes one task of adjacent repeats (5 5 6 is two tasks) but
+// keeps repeats apart from each other as separate tasks (5 6 5 is three), and ends the tasks of one
+// id in list order. So a record goes to the first task of its id that has no outcome yet, and a
+// task's outcome to every position the caller gave it.
+
+// An id without its leading zeros, as quennet writes it.
+function byValue(id) {
+  return id.charCodeAt(0) === 48 ? id.replace(/^0+(?=.)/, '') : id;
+}
+
+class Tasks {
+  // `ids`: the caller's ids as decimal strings, in the caller's order.
+  constructor(ids) {
+    this.ids = ids;
+    this.taskAt = new Int32Array(ids.length); // position -> task
+    this.outcomes = [];
+    this.waiting = new Map(); // id by value -> its first task without an outcome
+    this.nextOfId = []; // task -> the next task of the same id, or -1
+    this.unmatched = null; // the first id quennet reported on that no task was waiting for
+    const lastOfId = new Map();
+    let previous = null;
+    for (let at = 0; at < ids.length; at++) {
+      const id = byValue(ids[at]);
+      if (id !== previous) {
+        const task = this.outcomes.length;
+        this.outcomes.push(undefined);
+        this.nextOfId.push(-1);
+        const last = lastOfId.get(id);
+        if (last === undefined) this.waiting.set(id, task);
+        else this.nextOfId[last] = task;
+        lastOfId.set(id, task);
+        previous = id;
+      }
+      this.taskAt[at] = this.outcomes.length - 1;
+    }
+  }
+
+  // Gives `outcome` to the first task of `workshopId` that has none yet. False when no task of that
+  // id is waiting: quennet answered something it was not asked, or answered it twice.
+  settle(workshopId, outcome) {
+    const id = byValue(workshopId);
+    const task = this.waiting.get(id);
+    if (task === undefined) {
+      this.unmatched ??= workshopId;
+      return false;
+    }
+    this.outcomes[task] = outcome;
+    const next = this.nextOfId[task];
+    if (next === -1) this.waiting.delete(id);
+    else this.waiting.set(id, next);
+    return true;
+  }
+
+  // The first position of a task without an outcome, or -1.
+  missing() {
+    for (let at = 0; at < this.ids.length; at++) if (this.outcomes[this.taskAt[at]] === undefined) return at;
+    return -1;
+  }
+
+  // One result per position, under the id as the caller wrote it: `make(outcome, workshopId, again)`,
+  // where `outcome` is undefined for a task that got none, and `again` says that an earlier
+  // position of the same task has had it already (so it must be copied, not handed out twice).
+  each(make) {
+    const results = new Array(this.ids.length);
+    for (let at = 0; at < this.ids.length; at++) {
+      const task = this.taskAt[at];
+      results[at] = make(this.outcomes[task], this.ids[at], at > 0 && this.taskAt[at - 1] === task);
+    }
+    return results;
+  }
+}
+
+module.exports = { Tasks };
