@@ -174,7 +174,9 @@ class Quennet {
 }
 
 // A record's fields without its "type", as the methods hand them on.
-function without({ type, ...fields }) {
+function without(record) {
+  const fields = {};
+  for (const key in record) if (key !== 'type') fields[key] = record[key];
   return fields;
 }
 

@@ -127,9 +127,10 @@ const digits = (v) => (typeof v === 'string' && /^[0-9]+$/.test(v) ? v : BAD);
 const text = (v) => (typeof v === 'string' ? v : BAD);
 const textOrNull = (v) => (v === null || typeof v === 'string' ? v : BAD);
 const flag = (v) => (typeof v === 'boolean' ? v : BAD);
-const count = (v) => (typeof v === 'bigint' && v >= 0n ? v : BAD);
+// Counts are BigInts. Our own reader gives them so; from JSON.parse, a safe integer is exact.
+const count = (v) => (typeof v === 'bigint' ? (v >= 0n ? v : BAD) : Number.isSafeInteger(v) && v >= 0 ? BigInt(v) : BAD);
 // A time stamp is seconds since 1970 and fits a Number exactly.
-const stamp = (v) => (typeof v === 'bigint' && v >= 0n ? Number(v) : BAD);
+const stamp = (v) => (typeof v === 'bigint' ? (v >= 0n ? Number(v) : BAD) : Number.isSafeInteger(v) && v >= 0 ? v : BAD);
 const FIELDS = new Map(Object.entries({
   ready: { steamId: digits, persona: text },
   state: {
@@ -147,28 +148,27 @@ const FIELDS = new Map(Object.entries({
 // the line is not a record.
 function parseRecord(line) {
   const fast = readFast(line);
-  if (fast !== undefined) {
-    const record = known(fast, FIELDS.get(fast.type));
-    if (record !== BAD) return record;
-  }
+  if (fast !== undefined) return fast;
   const value = parseJson(line);
   if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
   if (typeof value.type !== 'string') throw new LineError('no "type"');
   const fields = FIELDS.get(value.type);
   if (!fields) return value;
-  const record = known(value, fields);
-  if (record === BAD) {
-    const [key] = fields.find(([name, valid]) => !(name in value) || valid(value[name]) === BAD);
-    throw new LineError(`"${value.type}" record with a bad "${key}"`);
+  const record = { type: value.type };
+  for (const [key, valid] of fields) {
+    const kept = valid(value[key]);
+    if (kept === BAD) throw new LineError(`"${value.type}" record with a bad "${key}"`);
+    record[key] = kept;
   }
   return record;
 }
 
-// A line of a known kind, read by JSON.parse, with its integers as BigInts; undefined unless that
-// is exactly what the line says. JSON.parse is much faster than our own reader, but rounds integers
-// above 2^53 and lets a repeated key overwrite the first. quennet writes compact JSON that
-// JSON.stringify writes back byte for byte, so any line that does not come back the same, or holds
-// an integer beyond 2^53, is left to our own reader.
+// The record on a line of a known kind, read by JSON.parse; undefined when JSON.parse may not have
+// read it exactly, which leaves the line to our own reader. JSON.parse is much faster, but rounds
+// integers above 2^53 (so every count must be a safe integer) and lets a key given twice overwrite
+// the first. So the line must hold exactly one `":` for each key of its kind: a key given twice,
+// or one this package does not know, adds one (and so does a string that holds `\":`, which then
+// only costs the slower reader).
 function readFast(line) {
   let value;
   try {
@@ -177,26 +177,21 @@ function readFast(line) {
     return undefined;
   }
   const fields = value !== null && typeof value === 'object' ? FIELDS.get(value.type) : undefined;
-  if (fields === undefined || JSON.stringify(value) !== line) return undefined;
-  for (const [key] of fields) {
-    const v = value[key];
-    if (typeof v === 'number') {
-      if (!Number.isSafeInteger(v)) return undefined;
-      value[key] = BigInt(v);
-    }
+  if (fields === undefined || keysIn(line) !== fields.length + 1) return undefined;
+  for (let i = 0; i < fields.length; i++) {
+    const [key, valid] = fields[i];
+    const given = value[key];
+    const kept = valid(given);
+    if (kept === BAD) return undefined;
+    if (kept !== given) value[key] = kept;
   }
   return value;
 }
 
-// The record of a known kind with its fields, each as its check keeps it; BAD when one is wrong.
-function known(value, fields) {
-  const record = { type: value.type };
-  for (const [key, valid] of fields) {
-    const kept = key in value ? valid(value[key]) : BAD;
-    if (kept === BAD) return BAD;
-    record[key] = kept;
-  }
-  return record;
+function keysIn(line) {
+  let keys = 0;
+  for (let at = line.indexOf('":'); at !== -1; at = line.indexOf('":', at + 2)) keys++;
+  return keys;
 }
 
 // Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to

@@ -15,25 +15,23 @@ class Tasks {
   constructor(ids) {
     this.ids = ids;
     this.taskAt = new Int32Array(ids.length); // position -> task
+    this.taskIds = []; // task -> its id by value
     this.outcomes = [];
-    this.waiting = new Map(); // id by value -> its first task without an outcome
-    this.nextOfId = []; // task -> the next task of the same id, or -1
     this.unmatched = null; // the first id quennet reported on that no task was waiting for
-    const lastOfId = new Map();
-    let previous = null;
+    // Records mostly come in list order (always for status): while they do, each goes to the first
+    // task without an outcome, and nothing more is needed. For the first that does not, `waiting`
+    // is built: id -> its first task without an outcome, and `nextOfId`: task -> the next task of
+    // the same id.
+    this.first = 0;
+    this.waiting = null;
+    this.nextOfId = null;
     for (let at = 0; at < ids.length; at++) {
       const id = byValue(ids[at]);
-      if (id !== previous) {
-        const task = this.outcomes.length;
+      if (at === 0 || id !== this.taskIds[this.taskIds.length - 1]) {
+        this.taskIds.push(id);
         this.outcomes.push(undefined);
-        this.nextOfId.push(-1);
-        const last = lastOfId.get(id);
-        if (last === undefined) this.waiting.set(id, task);
-        else this.nextOfId[last] = task;
-        lastOfId.set(id, task);
-        previous = id;
       }
-      this.taskAt[at] = this.outcomes.length - 1;
+      this.taskAt[at] = this.taskIds.length - 1;
     }
   }
 
@@ -41,6 +39,11 @@ class Tasks {
   // id is waiting: quennet answered something it was not asked, or answered it twice.
   settle(workshopId, outcome) {
     const id = byValue(workshopId);
+    if (this.waiting === null && this.first < this.taskIds.length && this.taskIds[this.first] === id) {
+      this.outcomes[this.first++] = outcome;
+      return true;
+    }
+    this.waiting ??= this.#waitingTasks();
     const task = this.waiting.get(id);
     if (task === undefined) {
       this.unmatched ??= workshopId;
@@ -51,6 +54,19 @@ class Tasks {
     if (next === -1) this.waiting.delete(id);
     else this.waiting.set(id, next);
     return true;
+  }
+
+  // Up to now every outcome went to the first task without one, so the tasks from `first` on are
+  // the ones waiting. Built from the last to the first, so that each id ends at its first task.
+  #waitingTasks() {
+    const waiting = new Map();
+    this.nextOfId = new Int32Array(this.taskIds.length);
+    for (let task = this.taskIds.length - 1; task >= this.first; task--) {
+      const id = this.taskIds[task];
+      this.nextOfId[task] = waiting.get(id) ?? -1;
+      waiting.set(id, task);
+    }
+    return waiting;
   }
 
   // The first position of a task without an outcome, or -1.
