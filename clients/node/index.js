@@ -58,8 +58,8 @@ class Quennet {
 
   async status(ids, options = {}) {
     const tasks = new Tasks(idArguments(ids));
-    const end = await this.#call(['status', ...tasks.ids], options, (record) => {
-      if (record.type === 'state') tasks.settle(record.workshopId, without(record));
+    const end = await this.#call(['status', ...tasks.ids], options, (type, state) => {
+      if (type === 'state') tasks.settle(state.workshopId, state);
     });
     answered(tasks, end, 'a state');
     return tasks.each((state, workshopId, again) => {
@@ -80,17 +80,16 @@ class Quennet {
       }
       args.push('--timeout-secs', String(options.timeoutSecs));
     }
-    const end = await this.#call(args, options, (record) => {
-      if (record.type === 'progress') options.onProgress?.(without(record));
-      if (record.type === 'installed') {
-        const outcome = { workshopId: record.workshopId, ok: true, folder: record.folder };
-        tasks.settle(record.workshopId, outcome);
-        options.onInstalled?.(without(record));
+    const end = await this.#call(args, options, (type, fields) => {
+      if (type === 'progress') options.onProgress?.(fields);
+      if (type === 'installed') {
+        tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: true, folder: fields.folder });
+        options.onInstalled?.(fields);
       }
-      if (record.type === 'error' && record.workshopId !== null) {
-        const error = { code: record.code, message: record.message };
-        tasks.settle(record.workshopId, { workshopId: record.workshopId, ok: false, error });
-        options.onItemError?.({ workshopId: record.workshopId, ...error });
+      if (type === 'error' && fields.workshopId !== null) {
+        const error = { code: fields.code, message: fields.message };
+        tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: false, error });
+        options.onItemError?.({ workshopId: fields.workshopId, ...error });
       }
     });
     answered(tasks, end, 'an outcome');
@@ -105,9 +104,9 @@ class Quennet {
   // ends (status 0 with "done", or 1 with errors for other items) and no error came for it.
   async unsubscribe(ids, options = {}) {
     const tasks = new Tasks(idArguments(ids));
-    const end = await this.#call(['unsubscribe', ...tasks.ids], options, (record) => {
-      if (record.type === 'error' && record.workshopId !== null) {
-        tasks.settle(record.workshopId, { code: record.code, message: record.message });
+    const end = await this.#call(['unsubscribe', ...tasks.ids], options, (type, fields) => {
+      if (type === 'error' && fields.workshopId !== null) {
+        tasks.settle(fields.workshopId, { code: fields.code, message: fields.message });
       }
     });
     answered(tasks, end);
@@ -123,8 +122,8 @@ class Quennet {
     const queue = [];
     let wake = null;
     let end = null;
-    const started = this.#start(args, options, (record) => {
-      queue.push(record);
+    const started = this.#start(args, options, (type, fields) => {
+      queue.push({ type, ...fields });
       wake?.();
     });
     started.finished.then(() => { end = {}; }, (error) => { end = { error }; }).finally(() => wake?.());
@@ -162,22 +161,15 @@ class Quennet {
     }
     const { signal, onStart, onReady } = options;
     const run = { file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart, deadlineSecs: deadline };
-    return runQuennet(run, (record) => {
-      if (record.type === 'ready') onReady?.(without(record));
-      onRecord(record);
+    return runQuennet(run, (type, fields) => {
+      if (type === 'ready') onReady?.({ ...fields });
+      onRecord(type, fields);
     });
   }
 
   #call(args, options, onRecord) {
     return this.#start(args, options, onRecord).finished;
   }
-}
-
-// A record's fields without its "type", as the methods hand them on.
-function without(record) {
-  const fields = {};
-  for (const key in record) if (key !== 'type') fields[key] = record[key];
-  return fields;
 }
 
 // Checks, once a run has ended well, that each record went to a task (`every`: and that each task

@@ -3,13 +3,13 @@
 // a whole from its records, its exit status and its standard error once it has ended.
 
 const { spawn } = require('node:child_process');
-const { parseRecord, lineSplitter, LineError } = require('./records');
+const { readRecord, lineSplitter, LineError } = require('./records');
 const { QuennetError, AbortError } = require('./errors');
 
 // The longest wait setTimeout can make (about 24.8 days); a longer deadline is cut to it.
 const LONGEST_TIMER_MS = 2 ** 31 - 1;
 
-// Starts `file` with `args` and calls onRecord(record) for every record, and onStart(pid) once the
+// Starts `file` with `args` and calls onRecord(type, fields) for every record, and onStart(pid) once the
 // process runs. Returns { finished, stop }: `finished` resolves with what the run wrote once it
 // ended well (exit status 0 with "ready" and "done", or 1 with errors that concern items only) and
 // rejects with a QuennetError, an AbortError, or the error a callback threw; stop() ends the
@@ -51,16 +51,6 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onR
       child.stderr.destroy();
     };
     const onAbort = () => stop(() => new AbortError(signal.reason));
-    // A callback that throws is the host's own error: it ends the run, and the call rejects with it
-    // once quennet has gone, rather than surfacing later where nothing can catch it.
-    const guarded = (callback) => (...values) => {
-      if (stoppedFor !== null) return;
-      try {
-        callback(...values);
-      } catch (error) {
-        stop(() => error);
-      }
-    };
 
     try {
       // No shell: the arguments reach quennet as they are. No console window on Windows, and
@@ -77,15 +67,23 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onR
         `quennet was still running ${deadlineSecs} s after it started, long after it should have ended by itself: it was stopped (Steam may have stopped answering)`,
         details), 'SIGKILL'), Math.min(deadlineSecs * 1000, LONGEST_TIMER_MS));
     }
-    child.on('spawn', guarded(() => onStart?.(child.pid)));
-    const record = guarded(onRecord);
+    // A callback that throws is the host's own error: it ends the run, and the call rejects with it
+    // once quennet has gone, rather than surfacing later where nothing can catch it.
+    child.on('spawn', () => {
+      try {
+        onStart?.(child.pid);
+      } catch (error) {
+        stop(() => error);
+      }
+    });
 
     const lines = lineSplitter((line, bytes) => {
       if (stoppedFor !== null) return;
-      let parsed;
+      let type;
+      let fields;
       try {
         if (line === null) throw new LineError('not UTF-8');
-        parsed = parseRecord(line);
+        [type, fields] = readRecord(line);
       } catch (error) {
         if (!(error instanceof LineError)) throw error;
         // Nothing after such a line can be trusted; end the run.
@@ -93,14 +91,18 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onR
         stop((details) => new QuennetError('protocol', message, details));
         return;
       }
-      if (parsed.type === 'ready') seen.account = parsed;
-      if (parsed.type === 'done') seen.done = true;
+      if (type === 'ready') seen.account = fields;
+      if (type === 'done') seen.done = true;
       // Before "ready", or without an item, an error is about the whole run.
-      if (parsed.type === 'error') {
-        if (seen.account === null || parsed.workshopId === null) seen.runError = parsed;
+      if (type === 'error') {
+        if (seen.account === null || fields.workshopId === null) seen.runError = { type, ...fields };
         else seen.itemErrors++;
       }
-      record(parsed);
+      try {
+        onRecord(type, fields);
+      } catch (error) {
+        stop(() => error);
+      }
     });
     child.stdout.on('data', (chunk) => lines.push(chunk));
     child.stderr.on('data', (chunk) => { stderr += chunk.toString('utf8'); });

@@ -120,78 +120,98 @@ function parseJson(text) {
   return result;
 }
 
-// The fields of each record kind quennet writes: for each, what it must be, as a function that
-// returns the value to keep, or BAD.
-const BAD = Symbol('bad');
-const digits = (v) => (typeof v === 'string' && /^[0-9]+$/.test(v) ? v : BAD);
-const text = (v) => (typeof v === 'string' ? v : BAD);
-const textOrNull = (v) => (v === null || typeof v === 'string' ? v : BAD);
-const flag = (v) => (typeof v === 'boolean' ? v : BAD);
-// Counts are BigInts. Our own reader gives them so; from JSON.parse, a safe integer is exact.
-const count = (v) => (typeof v === 'bigint' ? (v >= 0n ? v : BAD) : Number.isSafeInteger(v) && v >= 0 ? BigInt(v) : BAD);
-// A time stamp is seconds since 1970 and fits a Number exactly.
-const stamp = (v) => (typeof v === 'bigint' ? (v >= 0n ? Number(v) : BAD) : Number.isSafeInteger(v) && v >= 0 ? v : BAD);
-const FIELDS = new Map(Object.entries({
-  ready: { steamId: digits, persona: text },
-  state: {
-    workshopId: digits, subscribed: flag, installed: flag, needsUpdate: flag, downloading: flag,
-    folder: textOrNull, sizeOnDisk: count, timestamp: stamp,
+// Each record kind quennet writes: its fields in quennet's order, each with what it holds, and
+// how its record is built from what a JSON reader made of the line, as one object literal, which
+// takes no more room than needed (a launcher may keep thousands). A count is a BigInt, from our
+// own reader's BigInt or from a number JSON.parse read exactly; a time stamp is seconds since 1970
+// and fits a Number.
+const KINDS = new Map(Object.entries({
+  ready: {
+    fields: [['steamId', 'digits'], ['persona', 'text']],
+    build: (v) => ({ steamId: v.steamId, persona: v.persona }),
   },
-  progress: { workshopId: digits, bytesDone: count, bytesTotal: count },
-  installed: { workshopId: digits, folder: text },
-  done: {},
-  error: { code: text, message: text, workshopId: textOrNull },
-}).map(([type, fields]) => [type, Object.entries(fields)]));
+  state: {
+    fields: [['workshopId', 'digits'], ['subscribed', 'flag'], ['installed', 'flag'], ['needsUpdate', 'flag'],
+      ['downloading', 'flag'], ['folder', 'textOrNull'], ['sizeOnDisk', 'count'], ['timestamp', 'count']],
+    build: (v) => ({
+      workshopId: v.workshopId, subscribed: v.subscribed, installed: v.installed, needsUpdate: v.needsUpdate,
+      downloading: v.downloading, folder: v.folder, sizeOnDisk: BigInt(v.sizeOnDisk), timestamp: Number(v.timestamp),
+    }),
+  },
+  progress: {
+    fields: [['workshopId', 'digits'], ['bytesDone', 'count'], ['bytesTotal', 'count']],
+    build: (v) => ({ workshopId: v.workshopId, bytesDone: BigInt(v.bytesDone), bytesTotal: BigInt(v.bytesTotal) }),
+  },
+  installed: {
+    fields: [['workshopId', 'digits'], ['folder', 'text']],
+    build: (v) => ({ workshopId: v.workshopId, folder: v.folder }),
+  },
+  done: { fields: [], build: () => ({}) },
+  error: {
+    fields: [['code', 'text'], ['message', 'text'], ['workshopId', 'textOrNull']],
+    build: (v) => ({ code: v.code, message: v.message, workshopId: v.workshopId }),
+  },
+}));
 
-// The record on `line`. A kind this package does not know (a newer quennet's) comes as it was
-// written, integers as BigInts; the known kinds carry their own fields only. Throws LineError when
-// the line is not a record.
+// What each field may hold, as our own reader gives it.
+const VALID = {
+  digits: (v) => typeof v === 'string' && /^[0-9]+$/.test(v),
+  text: (v) => typeof v === 'string',
+  textOrNull: (v) => v === null || typeof v === 'string',
+  flag: (v) => typeof v === 'boolean',
+  count: (v) => typeof v === 'bigint' && v >= 0n,
+};
+
+// The same, as it stands in a line exactly as quennet writes it: compact, each key once, in its
+// order, and every count of at most 15 digits, which JSON.parse reads exactly (2^53 has 16).
+const STRING = '"(?:[^"\\\\]|\\\\.)*"';
+const WRITTEN = { digits: '"[0-9]+"', text: STRING, textOrNull: `(?:null|${STRING})`, flag: '(?:true|false)', count: '(?:0|[1-9][0-9]{0,14})' };
+for (const [type, kind] of KINDS) {
+  const fields = kind.fields.map(([key, what]) => `,"${key}":${WRITTEN[what]}`).join('');
+  kind.written = new RegExp(`^\\{"type":"${type}"${fields}\\}$`);
+}
+
+// The record on `line`, as one object with its "type".
 function parseRecord(line) {
-  const fast = readFast(line);
+  const [type, fields] = readRecord(line);
+  return { type, ...fields };
+}
+
+// The record on `line` as its type and its other fields, which a method may keep as they are. A
+// kind this package does not know (a newer quennet's) comes as it was written, integers as
+// BigInts; the known kinds carry their own fields only. Throws LineError when the line is not a
+// record.
+function readRecord(line) {
+  const fast = readWritten(line);
   if (fast !== undefined) return fast;
   const value = parseJson(line);
   if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
-  if (typeof value.type !== 'string') throw new LineError('no "type"');
-  const fields = FIELDS.get(value.type);
-  if (!fields) return value;
-  const record = { type: value.type };
-  for (const [key, valid] of fields) {
-    const kept = valid(value[key]);
-    if (kept === BAD) throw new LineError(`"${value.type}" record with a bad "${key}"`);
-    record[key] = kept;
+  const { type, ...rest } = value;
+  if (typeof type !== 'string') throw new LineError('no "type"');
+  const kind = KINDS.get(type);
+  if (kind === undefined) return [type, rest];
+  for (const [key, what] of kind.fields) {
+    if (!VALID[what](value[key])) throw new LineError(`"${type}" record with a bad "${key}"`);
   }
-  return record;
+  return [type, kind.build(value)];
 }
 
-// The record on a line of a known kind, read by JSON.parse; undefined when JSON.parse may not have
-// read it exactly, which leaves the line to our own reader. JSON.parse is much faster, but rounds
-// integers above 2^53 (so every count must be a safe integer) and lets a key given twice overwrite
-// the first. So the line must hold exactly one `":` for each key of its kind: a key given twice,
-// or one this package does not know, adds one (and so does a string that holds `\":`, which then
-// only costs the slower reader).
-function readFast(line) {
+// A line exactly as quennet writes it, read by JSON.parse, which is much faster than our own
+// reader but rounds integers above 2^53 and lets a key given twice overwrite the first; undefined
+// for any other line, which is left to our own reader.
+const TYPE_FIRST = '{"type":"';
+function readWritten(line) {
+  if (!line.startsWith(TYPE_FIRST)) return undefined;
+  const type = line.slice(TYPE_FIRST.length, line.indexOf('"', TYPE_FIRST.length));
+  const kind = KINDS.get(type);
+  if (kind === undefined || !kind.written.test(line)) return undefined;
   let value;
   try {
     value = JSON.parse(line);
   } catch {
     return undefined;
   }
-  const fields = value !== null && typeof value === 'object' ? FIELDS.get(value.type) : undefined;
-  if (fields === undefined || keysIn(line) !== fields.length + 1) return undefined;
-  for (let i = 0; i < fields.length; i++) {
-    const [key, valid] = fields[i];
-    const given = value[key];
-    const kept = valid(given);
-    if (kept === BAD) return undefined;
-    if (kept !== given) value[key] = kept;
-  }
-  return value;
-}
-
-function keysIn(line) {
-  let keys = 0;
-  for (let at = line.indexOf('":'); at !== -1; at = line.indexOf('":', at + 2)) keys++;
-  return keys;
+  return [type, kind.build(value)];
 }
 
 // Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to
@@ -200,46 +220,50 @@ function keysIn(line) {
 // feed, which a finished run should not leave.
 function lineSplitter(onLine) {
   const decoder = new TextDecoder('utf-8', { fatal: true });
-  let pending = null;
-  const each = (text) => {
-    let start = 0;
-    for (let end; (end = text.indexOf('\n', start)) !== -1; start = end + 1) onLine(text.slice(start, end));
-    onLine(text.slice(start));
+  let pending = null; // a line begun in an earlier chunk
+  // `bytes` is whole lines joined by line feeds: decoded in one go, or, when that fails, one line
+  // at a time, to find the line that is not UTF-8.
+  const lines = (bytes) => {
+    let text = null;
+    try {
+      text = decoder.decode(bytes);
+    } catch {
+      // below
+    }
+    if (text !== null) {
+      for (const line of text.split('\n')) onLine(line);
+      return;
+    }
+    for (let start = 0; start <= bytes.length;) {
+      let end = bytes.indexOf(0x0a, start);
+      if (end === -1) end = bytes.length;
+      const line = bytes.subarray(start, end);
+      let decoded = null;
+      try {
+        decoded = decoder.decode(line);
+      } catch {
+        // not UTF-8
+      }
+      if (decoded === null) onLine(null, line);
+      else onLine(decoded);
+      start = end + 1;
+    }
   };
   return {
     push(chunk) {
-      const bytes = pending === null ? chunk : Buffer.concat([pending, chunk]);
-      const last = bytes.lastIndexOf(0x0a);
-      if (last === -1) {
-        pending = bytes;
+      const first = chunk.indexOf(0x0a);
+      if (first === -1) {
+        pending = pending === null ? chunk : Buffer.concat([pending, chunk]);
         return;
       }
-      pending = last + 1 < bytes.length ? bytes.subarray(last + 1) : null;
-      // The lines of one chunk are decoded in one go; only when that fails, one by one, to find
-      // the line that is not UTF-8.
-      const lines = bytes.subarray(0, last);
-      let text;
-      try {
-        text = decoder.decode(lines);
-      } catch {
-        text = null;
+      const last = chunk.lastIndexOf(0x0a);
+      if (pending === null) {
+        lines(chunk.subarray(0, last));
+      } else {
+        lines(Buffer.concat([pending, chunk.subarray(0, first)]));
+        if (first < last) lines(chunk.subarray(first + 1, last));
       }
-      if (text !== null) {
-        each(text);
-        return;
-      }
-      for (let start = 0, end; start <= lines.length; start = end + 1) {
-        end = lines.indexOf(0x0a, start);
-        if (end === -1) end = lines.length;
-        const line = lines.subarray(start, end);
-        let decoded = null;
-        try {
-          decoded = decoder.decode(line);
-        } catch {
-          // not UTF-8: reported as null
-        }
-        onLine(decoded, decoded === null ? line : undefined);
-      }
+      pending = last + 1 < chunk.length ? chunk.subarray(last + 1) : null;
     },
     end() {
       return pending ?? Buffer.alloc(0);
@@ -247,4 +271,4 @@ function lineSplitter(onLine) {
   };
 }
 
-module.exports = { parseRecord, lineSplitter, LineError };
+module.exports = { parseRecord, readRecord, lineSplitter, LineError };
