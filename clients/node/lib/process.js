@@ -77,20 +77,7 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onR
       }
     });
 
-    const lines = lineSplitter((line, bytes) => {
-      if (stoppedFor !== null) return;
-      let type;
-      let fields;
-      try {
-        if (line === null) throw new LineError('not UTF-8');
-        [type, fields] = readRecord(line);
-      } catch (error) {
-        if (!(error instanceof LineError)) throw error;
-        // Nothing after such a line can be trusted; end the run.
-        const message = `quennet wrote a line that is not a record (${error.message}): ${(line ?? bytes.toString('utf8')).slice(0, 200)}`;
-        stop((details) => new QuennetError('protocol', message, details));
-        return;
-      }
+    const parsed = (type, fields) => {
       if (type === 'ready') seen.account = fields;
       if (type === 'done') seen.done = true;
       // Before "ready", or without an item, an error is about the whole run.
@@ -102,6 +89,18 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onR
         onRecord(type, fields);
       } catch (error) {
         stop(() => error);
+      }
+    };
+    const lines = lineSplitter((line, bytes) => {
+      if (stoppedFor !== null) return;
+      try {
+        if (line === null) throw new LineError('not UTF-8');
+        readRecord(line, parsed);
+      } catch (error) {
+        if (!(error instanceof LineError)) throw error;
+        // Nothing after such a line can be trusted; end the run.
+        const message = `quennet wrote a line that is not a record (${error.message}): ${(line ?? bytes.toString('utf8')).slice(0, 200)}`;
+        stop((details) => new QuennetError('protocol', message, details));
       }
     });
     child.stdout.on('data', (chunk) => lines.push(chunk));

@@ -173,45 +173,49 @@ for (const [type, kind] of KINDS) {
 
 // The record on `line`, as one object with its "type".
 function parseRecord(line) {
-  const [type, fields] = readRecord(line);
-  return { type, ...fields };
+  let record;
+  readRecord(line, (type, fields) => { record = { type, ...fields }; });
+  return record;
 }
 
-// The record on `line` as its type and its other fields, which a method may keep as they are. A
-// kind this package does not know (a newer quennet's) comes as it was written, integers as
-// BigInts; the known kinds carry their own fields only. Throws LineError when the line is not a
-// record.
-function readRecord(line) {
-  const fast = readWritten(line);
-  if (fast !== undefined) return fast;
+// Reads the record on `line` and hands it on as onRecord(type, fields), the fields being an object
+// that a method may keep as it is. A kind this package does not know (a newer quennet's) comes as
+// it was written, integers as BigInts; the known kinds carry their own fields only. Throws
+// LineError when the line is not a record.
+function readRecord(line, onRecord) {
+  if (readWritten(line, onRecord)) return;
   const value = parseJson(line);
   if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
   const { type, ...rest } = value;
   if (typeof type !== 'string') throw new LineError('no "type"');
   const kind = KINDS.get(type);
-  if (kind === undefined) return [type, rest];
+  if (kind === undefined) {
+    onRecord(type, rest);
+    return;
+  }
   for (const [key, what] of kind.fields) {
     if (!VALID[what](value[key])) throw new LineError(`"${type}" record with a bad "${key}"`);
   }
-  return [type, kind.build(value)];
+  onRecord(type, kind.build(value));
 }
 
 // A line exactly as quennet writes it, read by JSON.parse, which is much faster than our own
-// reader but rounds integers above 2^53 and lets a key given twice overwrite the first; undefined
-// for any other line, which is left to our own reader.
-const TYPE_FIRST = '{"type":"';
-function readWritten(line) {
-  if (!line.startsWith(TYPE_FIRST)) return undefined;
-  const type = line.slice(TYPE_FIRST.length, line.indexOf('"', TYPE_FIRST.length));
-  const kind = KINDS.get(type);
-  if (kind === undefined || !kind.written.test(line)) return undefined;
+// reader but rounds integers above 2^53 and lets a key given twice overwrite the first; false for
+// any other line, which is left to our own reader. The kinds begin with different letters, so
+// the letter after `{"type":"` says which pattern the line must match.
+const BY_LETTER = new Map([...KINDS].map(([type, kind]) => [type.charCodeAt(0), { type, ...kind }]));
+if (BY_LETTER.size !== KINDS.size) throw new Error('two record kinds begin with the same letter');
+function readWritten(line, onRecord) {
+  const kind = BY_LETTER.get(line.charCodeAt(9));
+  if (kind === undefined || !kind.written.test(line)) return false;
   let value;
   try {
     value = JSON.parse(line);
   } catch {
-    return undefined;
+    return false;
   }
-  return [type, kind.build(value)];
+  onRecord(kind.type, kind.build(value));
+  return true;
 }
 
 // Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to
@@ -231,7 +235,8 @@ function lineSplitter(onLine) {
       // below
     }
     if (text !== null) {
-      for (const line of text.split('\n')) onLine(line);
+      const each = text.split('\n');
+      for (let i = 0; i < each.length; i++) onLine(each[i]);
       return;
     }
     for (let start = 0; start <= bytes.length;) {
