@@ -5,7 +5,7 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const { runQuennet } = require('./lib/process');
-const { deadlineSecs } = require('./lib/deadline');
+const { deadlineSecs, commandLimit, LIMIT_SECS } = require('./lib/deadline');
 const { Tasks } = require('./lib/tasks');
 const { QuennetError, AbortError } = require('./lib/errors');
 
@@ -52,7 +52,7 @@ class Quennet {
   }
 
   async whoami(options = {}) {
-    const { account } = await this.#call(['whoami'], options, () => {});
+    const { account } = await this.#call(['whoami'], options, () => {}, LIMIT_SECS.other);
     return { steamId: account.steamId, persona: account.persona };
   }
 
@@ -60,13 +60,9 @@ class Quennet {
     const tasks = new Tasks(idArguments(ids));
     const end = await this.#call(['status', ...tasks.ids], options, (type, state) => {
       if (type === 'state') tasks.settle(state.workshopId, state);
-    });
+    }, LIMIT_SECS.other);
     answered(tasks, end, 'a state');
-    return tasks.each((state, workshopId, again) => {
-      const copy = again ? { ...state } : state;
-      copy.workshopId = workshopId;
-      return copy;
-    });
+    return tasks.underIds();
   }
 
   // options: { timeoutSecs, onProgress, onInstalled, onItemError } and those of every call:
@@ -91,13 +87,9 @@ class Quennet {
         tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: false, error });
         options.onItemError?.({ workshopId: fields.workshopId, ...error });
       }
-    });
+    }, options.timeoutSecs ?? LIMIT_SECS.download);
     answered(tasks, end, 'an outcome');
-    return tasks.each((outcome, workshopId, again) => {
-      const copy = again ? { ...outcome } : outcome;
-      copy.workshopId = workshopId;
-      return copy;
-    });
+    return tasks.underIds();
   }
 
   // Confirmed items get no record of their own: a task is ok when the run ended the way quennet
@@ -108,7 +100,7 @@ class Quennet {
       if (type === 'error' && fields.workshopId !== null) {
         tasks.settle(fields.workshopId, { code: fields.code, message: fields.message });
       }
-    });
+    }, LIMIT_SECS.unsubscribe);
     answered(tasks, end);
     return tasks.each((error, workshopId) => (error ? { workshopId, ok: false, error } : { workshopId, ok: true }));
   }
@@ -146,10 +138,11 @@ class Quennet {
     }
   }
 
-  #start(args, options, onRecord) {
+  // `limitSecs`: quennet's own time limit for the command, which the methods know.
+  #start(args, options, onRecord, limitSecs = commandLimit(args)) {
     let deadline;
     try {
-      deadline = deadlineSecs(args, options.deadlineSecs ?? this.options.deadlineSecs);
+      deadline = deadlineSecs(limitSecs, options.deadlineSecs ?? this.options.deadlineSecs);
     } catch (error) {
       return { finished: Promise.reject(error), stop() {} };
     }
@@ -167,8 +160,8 @@ class Quennet {
     });
   }
 
-  #call(args, options, onRecord) {
-    return this.#start(args, options, onRecord).finished;
+  #call(args, options, onRecord, limitSecs) {
+    return this.#start(args, options, onRecord, limitSecs).finished;
   }
 }
 

@@ -5,24 +5,26 @@
 // library never returns. The deadline is that limit plus a margin.
 
 const MARGIN_SECS = 60;
-const LIMIT_SECS = { download: 1800, unsubscribe: 30 };
-const OTHER_LIMIT_SECS = 60;
+// quennet's limits: download's default, unsubscribe's fixed one, and a bound for status and whoami.
+const LIMIT_SECS = { download: 1800, unsubscribe: 30, other: 60 };
 
-// The deadline in seconds of a run with `args`, or `override` (from the call, else from the
-// Quennet) when one is given. Infinity means none.
-function deadlineSecs(args, override) {
+// The deadline in seconds of a run whose command has the time limit `limitSecs`, or `override`
+// (from the call, else from the Quennet) when one is given. Infinity means none.
+function deadlineSecs(limitSecs, override) {
   if (override !== undefined) {
     if (typeof override !== 'number' || !(override > 0)) {
       throw new RangeError('deadlineSecs: expected a number of seconds above 0 (or Infinity)');
     }
     return override;
   }
-  return (args[0] === 'download' ? downloadLimit(args) : LIMIT_SECS[args[0]] ?? OTHER_LIMIT_SECS) + MARGIN_SECS;
+  return limitSecs + MARGIN_SECS;
 }
 
-// The time limit quennet takes from a download's command line: the last --timeout-secs, in either
-// form. A value quennet would refuse does not matter: quennet then ends at once.
-function downloadLimit(args) {
+// quennet's own time limit for a run with `args`. For a download, the last --timeout-secs, in
+// either form; a value quennet would refuse does not matter, since quennet then ends at once.
+function commandLimit(args) {
+  if (args[0] === 'unsubscribe') return LIMIT_SECS.unsubscribe;
+  if (args[0] !== 'download') return LIMIT_SECS.other;
   let limit = LIMIT_SECS.download;
   for (let i = 1; i < args.length; i++) {
     let value = null;
@@ -33,4 +35,4 @@ function downloadLimit(args) {
   return limit;
 }
 
-module.exports = { deadlineSecs };
+module.exports = { deadlineSecs, commandLimit, LIMIT_SECS };

@@ -14,9 +14,18 @@ class Tasks {
   // `ids`: the caller's ids as decimal strings, in the caller's order.
   constructor(ids) {
     this.ids = ids;
-    this.taskAt = new Int32Array(ids.length); // position -> task
-    this.taskIds = []; // task -> its id by value
-    this.outcomes = [];
+    // Mostly each id is a task of its own, written as quennet writes it: then the tasks are the
+    // ids, and a task's outcome is its position's result as it is.
+    this.taskIds = ids; // task -> its id by value
+    this.taskAt = null; // position -> task, when that is not the position itself
+    for (let at = 0; at < ids.length; at++) {
+      if (ids[at].charCodeAt(0) === 48 || (at > 0 && ids[at] === ids[at - 1])) {
+        this.#group();
+        break;
+      }
+    }
+    this.outcomes = new Array(this.taskIds.length).fill(undefined);
+    this.settled = 0;
     this.unmatched = null; // the first id quennet reported on that no task was waiting for
     // Records mostly come in list order (always for status): while they do, each goes to the first
     // task without an outcome, and nothing more is needed. For the first that does not, `waiting`
@@ -25,12 +34,15 @@ class Tasks {
     this.first = 0;
     this.waiting = null;
     this.nextOfId = null;
-    for (let at = 0; at < ids.length; at++) {
-      const id = byValue(ids[at]);
-      if (at === 0 || id !== this.taskIds[this.taskIds.length - 1]) {
-        this.taskIds.push(id);
-        this.outcomes.push(undefined);
-      }
+  }
+
+  // Ids with leading zeros, or repeated next to each other: a task per run of equal values.
+  #group() {
+    this.taskIds = [];
+    this.taskAt = new Int32Array(this.ids.length);
+    for (let at = 0; at < this.ids.length; at++) {
+      const id = byValue(this.ids[at]);
+      if (at === 0 || id !== this.taskIds[this.taskIds.length - 1]) this.taskIds.push(id);
       this.taskAt[at] = this.taskIds.length - 1;
     }
   }
@@ -41,6 +53,7 @@ class Tasks {
     const id = byValue(workshopId);
     if (this.waiting === null && this.first < this.taskIds.length && this.taskIds[this.first] === id) {
       this.outcomes[this.first++] = outcome;
+      this.settled++;
       return true;
     }
     this.waiting ??= this.#waitingTasks();
@@ -50,6 +63,7 @@ class Tasks {
       return false;
     }
     this.outcomes[task] = outcome;
+    this.settled++;
     const next = this.nextOfId[task];
     if (next === -1) this.waiting.delete(id);
     else this.waiting.set(id, next);
@@ -71,7 +85,8 @@ class Tasks {
 
   // The first position of a task without an outcome, or -1.
   missing() {
-    for (let at = 0; at < this.ids.length; at++) if (this.outcomes[this.taskAt[at]] === undefined) return at;
+    if (this.settled === this.taskIds.length) return -1;
+    for (let at = 0; at < this.ids.length; at++) if (this.outcomes[this.#taskOf(at)] === undefined) return at;
     return -1;
   }
 
@@ -81,10 +96,25 @@ class Tasks {
   each(make) {
     const results = new Array(this.ids.length);
     for (let at = 0; at < this.ids.length; at++) {
-      const task = this.taskAt[at];
-      results[at] = make(this.outcomes[task], this.ids[at], at > 0 && this.taskAt[at - 1] === task);
+      const task = this.#taskOf(at);
+      results[at] = make(this.outcomes[task], this.ids[at], at > 0 && this.#taskOf(at - 1) === task);
     }
     return results;
+  }
+
+  // The outcomes, each an object with the task's workshopId, under the ids as the caller wrote
+  // them. When each id is a task of its own, quennet's ids are the caller's.
+  underIds() {
+    if (this.taskAt === null) return this.outcomes;
+    return this.each((outcome, workshopId, again) => {
+      const copy = again ? { ...outcome } : outcome;
+      copy.workshopId = workshopId;
+      return copy;
+    });
+  }
+
+  #taskOf(at) {
+    return this.taskAt === null ? at : this.taskAt[at];
   }
 }
 
