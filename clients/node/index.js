@@ -11,6 +11,7 @@ const { QuennetError, AbortError } = require('./lib/errors');
 
 const PROGRAM = process.platform === 'win32' ? 'quennet.exe' : 'quennet';
 const PATH_VARIABLE = 'QUENNET_PATH';
+const PROGRESS = new Set(['progress']);
 
 // Where quennet is: the explicit path, else QUENNET_PATH, else, in a packaged Electron app,
 // <resources>/quennet/quennet(.exe), outside the asar archive where the OS can start it.
@@ -76,8 +77,10 @@ class Quennet {
       }
       args.push('--timeout-secs', String(options.timeoutSecs));
     }
+    // Progress records are read only for onProgress.
+    const unread = options.onProgress ? undefined : PROGRESS;
     const end = await this.#call(args, options, (type, fields) => {
-      if (type === 'progress') options.onProgress?.(fields);
+      if (type === 'progress') options.onProgress(fields);
       if (type === 'installed') {
         tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: true, folder: fields.folder });
         options.onInstalled?.(fields);
@@ -87,7 +90,7 @@ class Quennet {
         tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: false, error });
         options.onItemError?.({ workshopId: fields.workshopId, ...error });
       }
-    }, options.timeoutSecs ?? LIMIT_SECS.download);
+    }, options.timeoutSecs ?? LIMIT_SECS.download, unread);
     answered(tasks, end, 'an outcome');
     return tasks.underIds();
   }
@@ -138,8 +141,9 @@ class Quennet {
     }
   }
 
-  // `limitSecs`: quennet's own time limit for the command, which the methods know.
-  #start(args, options, onRecord, limitSecs = commandLimit(args)) {
+  // `limitSecs`: quennet's own time limit for the command, which the methods know; `unread`: the
+  // kinds of records a method has no use for.
+  #start(args, options, onRecord, limitSecs = commandLimit(args), unread = undefined) {
     let deadline;
     try {
       deadline = deadlineSecs(limitSecs, options.deadlineSecs ?? this.options.deadlineSecs);
@@ -153,15 +157,15 @@ class Quennet {
       return { finished: Promise.reject(error), stop() {} };
     }
     const { signal, onStart, onReady } = options;
-    const run = { file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart, deadlineSecs: deadline };
+    const run = { file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart, deadlineSecs: deadline, unread };
     return runQuennet(run, (type, fields) => {
       if (type === 'ready') onReady?.({ ...fields });
       onRecord(type, fields);
     });
   }
 
-  #call(args, options, onRecord, limitSecs) {
-    return this.#start(args, options, onRecord, limitSecs).finished;
+  #call(args, options, onRecord, limitSecs, unread) {
+    return this.#start(args, options, onRecord, limitSecs, unread).finished;
   }
 }
 

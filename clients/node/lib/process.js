@@ -15,7 +15,8 @@ const LONGEST_TIMER_MS = 2 ** 31 - 1;
 // rejects with a QuennetError, an AbortError, or the error a callback threw; stop() ends the
 // process early. Whatever ends the run, `finished` settles only after the process has ended: no
 // quennet outlives its call. A run still going after `deadlineSecs` is killed and rejects as 'hung'.
-function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onRecord) {
+// Records of the kinds in `unread` (a Set) are checked, but not read for onRecord.
+function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs, unread }, onRecord) {
   let child = null;
   let stop = () => {};
   const finished = new Promise((resolve, reject) => {
@@ -95,7 +96,7 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs }, onR
       if (stoppedFor !== null) return;
       try {
         if (line === null) throw new LineError('not UTF-8');
-        readRecord(line, parsed);
+        readRecord(line, parsed, unread);
       } catch (error) {
         if (!(error instanceof LineError)) throw error;
         // Nothing after such a line can be trusted; end the run.

@@ -163,8 +163,9 @@ const VALID = {
 };
 
 // The same, as it stands in a line exactly as quennet writes it: compact, each key once, in its
-// order, and every count of at most 15 digits, which JSON.parse reads exactly (2^53 has 16).
-const STRING = '"(?:[^"\\\\]|\\\\.)*"';
+// order, and every count of at most 15 digits, which JSON.parse reads exactly (2^53 has 16). A
+// line that matches is JSON, so its kind's pattern alone checks a record that is not read.
+const STRING = '"(?:[^"\\\\\\u0000-\\u001f]|\\\\(?:["\\\\/bfnrt]|u[0-9a-fA-F]{4}))*"';
 const WRITTEN = { digits: '"[0-9]+"', text: STRING, textOrNull: `(?:null|${STRING})`, flag: '(?:true|false)', count: '(?:0|[1-9][0-9]{0,14})' };
 for (const [type, kind] of KINDS) {
   const fields = kind.fields.map(([key, what]) => `,"${key}":${WRITTEN[what]}`).join('');
@@ -180,10 +181,11 @@ function parseRecord(line) {
 
 // Reads the record on `line` and hands it on as onRecord(type, fields), the fields being an object
 // that a method may keep as it is. A kind this package does not know (a newer quennet's) comes as
-// it was written, integers as BigInts; the known kinds carry their own fields only. Throws
-// LineError when the line is not a record.
-function readRecord(line, onRecord) {
-  if (readWritten(line, onRecord)) return;
+// it was written, integers as BigInts; the known kinds carry their own fields only. A line of a
+// kind in `unread` (a Set) that stands as quennet writes it is only checked, and not handed on.
+// Throws LineError when the line is not a record.
+function readRecord(line, onRecord, unread = NONE) {
+  if (readWritten(line, onRecord, unread)) return;
   const value = parseJson(line);
   if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
   const { type, ...rest } = value;
@@ -205,9 +207,11 @@ function readRecord(line, onRecord) {
 // the letter after `{"type":"` says which pattern the line must match.
 const BY_LETTER = new Map([...KINDS].map(([type, kind]) => [type.charCodeAt(0), { type, ...kind }]));
 if (BY_LETTER.size !== KINDS.size) throw new Error('two record kinds begin with the same letter');
-function readWritten(line, onRecord) {
+const NONE = new Set();
+function readWritten(line, onRecord, unread) {
   const kind = BY_LETTER.get(line.charCodeAt(9));
   if (kind === undefined || !kind.written.test(line)) return false;
+  if (unread.has(kind.type)) return true;
   let value;
   try {
     value = JSON.parse(line);
