@@ -80,7 +80,7 @@ class Quennet {
     // Progress records are read only for onProgress.
     const unread = options.onProgress ? undefined : PROGRESS;
     const end = await this.#call(args, options, (type, fields) => {
-      if (type === 'progress') options.onProgress(fields);
+      if (type === 'progress') options.onProgress?.(fields);
       if (type === 'installed') {
         tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: true, folder: fields.folder });
         options.onInstalled?.(fields);

@@ -9,8 +9,8 @@ const { QuennetError, AbortError } = require('./errors');
 // The longest wait setTimeout can make (about 24.8 days); a longer deadline is cut to it.
 const LONGEST_TIMER_MS = 2 ** 31 - 1;
 
-// Starts `file` with `args` and calls onRecord(type, fields) for every record, and onStart(pid) once the
-// process runs. Returns { finished, stop }: `finished` resolves with what the run wrote once it
+// Starts `file` with `args` and calls onRecord(type, fields) for every record, and onStart(pid)
+// once the process runs. Returns { finished, stop }: `finished` resolves with what the run wrote once it
 // ended well (exit status 0 with "ready" and "done", or 1 with errors that concern items only) and
 // rejects with a QuennetError, an AbortError, or the error a callback threw; stop() ends the
 // process early. Whatever ends the run, `finished` settles only after the process has ended: no
@@ -108,7 +108,6 @@ function runQuennet({ file, args, env, cwd, signal, onStart, deadlineSecs, unrea
     child.stderr.on('data', (chunk) => { stderr += chunk.toString('utf8'); });
 
     child.on('error', (error) => {
-      clearTimeout(deadline);
       settle(new QuennetError('not_started', `could not start quennet (${file}): ${error.message}`, { cause: error }));
     });
     child.on('exit', () => {

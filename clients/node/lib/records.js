@@ -163,8 +163,9 @@ const VALID = {
 };
 
 // The same, as it stands in a line exactly as quennet writes it: compact, each key once, in its
-// order, and every count of at most 15 digits, which JSON.parse reads exactly (2^53 has 16). A
-// line that matches is JSON, so its kind's pattern alone checks a record that is not read.
+// order, strings with JSON's escapes and no raw control characters, and every count of at most 15
+// digits, which JSON.parse reads exactly (2^53 has 16). A line that matches is JSON, so its kind's
+// pattern alone checks a record that is not read.
 const STRING = '"(?:[^"\\\\\\u0000-\\u001f]|\\\\(?:["\\\\/bfnrt]|u[0-9a-fA-F]{4}))*"';
 const WRITTEN = { digits: '"[0-9]+"', text: STRING, textOrNull: `(?:null|${STRING})`, flag: '(?:true|false)', count: '(?:0|[1-9][0-9]{0,14})' };
 for (const [type, kind] of KINDS) {
