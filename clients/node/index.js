@@ -107,9 +107,11 @@ class Quennet {
     answered(tasks, end);
     return tasks.each((error, workshopId) => (error ? { workshopId, ok: false, error } : { workshopId, ok: true }));
   }
-  // Every record of one run with `args`, as it arrives. Ends after the last record of a run that
-  // ended well; throws a QuennetError or an AbortError where the methods would reject. Leaving the
-  // loop early ends the process.
+
+  // Every record of one run with `args`, as it arrives, records of kinds this package does not know
+  // included. Ends after the last record of a run that ended well; throws a QuennetError, an
+  // AbortError or a callback's error where the methods would reject. Leaving the loop early ends
+  // the process.
   async *run(args, options = {}) {
     if (!Array.isArray(args) || !args.every((arg) => typeof arg === 'string')) {
       throw new TypeError('run: expected an array of strings');
