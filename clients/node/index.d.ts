@@ -88,11 +88,17 @@ export interface QuennetOptions {
   env?: NodeJS.ProcessEnv | undefined;
   /** The child's working folder. */
   cwd?: string | undefined;
+  /** The deadline of every call that does not give its own (see CallOptions.deadlineSecs). */
+  deadlineSecs?: number | undefined;
 }
 
 export interface CallOptions {
   /** Aborting it ends quennet and rejects the call with an AbortError. */
   signal?: AbortSignal | undefined;
+  /** Seconds after which a quennet still running is taken for hung: killed, and the call rejects
+   * with a QuennetError of code 'hung'. Default: quennet's own limit for the command plus 60 s
+   * (download: timeoutSecs, else 1800; unsubscribe: 30; others: 60). Infinity means none. */
+  deadlineSecs?: number | undefined;
   /** Called once quennet has started, with its process id (to log it, or to watch it). */
   onStart?: ((pid: number) => void) | undefined;
   /** Called when Steam was reached, with the account, before any other record. */
@@ -113,9 +119,11 @@ export type QuennetErrorCode =
   | 'internal'
   | 'crashed'
   | 'protocol'
-  | 'not_started';
+  | 'not_started'
+  | 'hung';
 
-/** A failure of the whole run. Failures of single items do not reject. */
+/** A failure of the whole run. Failures of single items do not reject. A callback that throws
+ * ends the run too, and the call rejects with the callback's own error. */
 export class QuennetError extends Error {
   name: 'QuennetError';
   code: QuennetErrorCode;
@@ -136,13 +144,15 @@ export class AbortError extends Error {
 export class Quennet {
   constructor(options?: QuennetOptions);
   whoami(options?: CallOptions): Promise<Account>;
-  /** One state per id, in the order given. */
+  /** One state per id, in the order given, under the id as given (quennet reads '007' as 7). */
   status(ids: readonly WorkshopId[], options?: CallOptions): Promise<ItemState[]>;
   /** One outcome per id, in the order given; a failed item does not reject. */
   download(ids: readonly WorkshopId[], options?: DownloadOptions): Promise<DownloadOutcome[]>;
   /** One outcome per id, in the order given; a failed item does not reject. */
   unsubscribe(ids: readonly WorkshopId[], options?: CallOptions): Promise<UnsubscribeOutcome[]>;
-  /** Every record of one run of quennet with these arguments, as it arrives. */
+  /** Every record of one run of quennet with these arguments, as it arrives. Records of a kind
+   * this package does not know (a newer quennet's) come too, as written: their `type` is none of
+   * QuennetRecord's, so give a switch on it a default branch. The methods pass over them. */
   run(args: readonly string[], options?: CallOptions): AsyncGenerator<QuennetRecord, void, undefined>;
 }
 

@@ -3,8 +3,12 @@
 // and run() for hosts that want the records as they come.
 
 const { runQuennet } = require('./lib/process');
+const { deadlineSecs, commandLimit, LIMIT_SECS } = require('./lib/deadline');
+const { Tasks } = require('./lib/tasks');
 const { QuennetError, AbortError } = require('./lib/errors');
 const { findQuennet, notFoundMessage } = require('./lib/locate');
+
+const PROGRESS = new Set(['progress']);
 
 // Workshop ids as quennet's arguments. Decimal strings and bigints are exact; a number is taken
 // only while it is exact, since 2^53 + 1 would silently become 2^53.
@@ -26,76 +30,72 @@ function idArguments(ids) {
 }
 
 class Quennet {
-  // options: { path, env, cwd }. env replaces the child's environment (default: this process's).
+  // options: { path, env, cwd, deadlineSecs }. env replaces the child's environment (default: this
+  // process's); deadlineSecs is the deadline of every call that does not give its own.
   constructor(options = {}) {
     this.options = { ...options };
   }
 
   async whoami(options = {}) {
-    const { account } = await this.#call(['whoami'], options, () => {});
+    const { account } = await this.#call(['whoami'], options, () => {}, LIMIT_SECS.other);
     return { steamId: account.steamId, persona: account.persona };
   }
 
   async status(ids, options = {}) {
-    // quennet reports an id repeated in a row once (`5 5 6` is `5 6`); every id given gets its state.
-    const wanted = idArguments(ids);
-    const sent = wanted.filter((id, i) => i === 0 || id !== wanted[i - 1]);
-    const states = [];
-    const end = await this.#call(['status', ...sent], options, (record) => {
-      if (record.type === 'state') states.push(without(record, 'type'));
-    });
-    if (states.length !== sent.length || states.some((state, i) => state.workshopId !== sent[i])) {
-      throw new QuennetError('protocol', `quennet reported ${states.length} states for ${sent.length} items`, end);
-    }
-    let at = -1;
-    return wanted.map((id, i) => {
-      if (i === 0 || id !== wanted[i - 1]) at++;
-      return { ...states[at] };
-    });
+    const tasks = new Tasks(idArguments(ids));
+    const end = await this.#call(['status', ...tasks.ids], options, (type, state) => {
+      if (type === 'state') tasks.settle(state.workshopId, state);
+    }, LIMIT_SECS.other);
+    answered(tasks, end, 'a state');
+    return tasks.underIds();
   }
 
   // options: { timeoutSecs, onProgress, onInstalled, onItemError } and those of every call:
-  // { signal, onStart, onReady }
+  // { signal, deadlineSecs, onStart, onReady }
   async download(ids, options = {}) {
-    const args = ['download', ...idArguments(ids)];
+    const tasks = new Tasks(idArguments(ids));
+    const args = ['download', ...tasks.ids];
     if (options.timeoutSecs !== undefined) {
       if (!Number.isSafeInteger(options.timeoutSecs) || options.timeoutSecs < 1) {
         throw new RangeError('timeoutSecs: expected a whole number of seconds from 1 up');
       }
       args.push('--timeout-secs', String(options.timeoutSecs));
     }
-    const outcomes = new Map();
-    const end = await this.#call(args, options, (record) => {
-      if (record.type === 'progress') options.onProgress?.(without(record, 'type'));
-      if (record.type === 'installed') {
-        outcomes.set(record.workshopId, { workshopId: record.workshopId, ok: true, folder: record.folder });
-        options.onInstalled?.(without(record, 'type'));
+    // Progress records are read only for onProgress.
+    const unread = options.onProgress ? undefined : PROGRESS;
+    const end = await this.#call(args, options, (type, fields) => {
+      if (type === 'progress') options.onProgress?.(fields);
+      if (type === 'installed') {
+        tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: true, folder: fields.folder });
+        options.onInstalled?.(fields);
       }
-      if (record.type === 'error' && record.workshopId !== null) {
-        const error = { code: record.code, message: record.message };
-        outcomes.set(record.workshopId, { workshopId: record.workshopId, ok: false, error });
-        options.onItemError?.({ workshopId: record.workshopId, ...error });
+      if (type === 'error' && fields.workshopId !== null) {
+        const error = { code: fields.code, message: fields.message };
+        tasks.settle(fields.workshopId, { workshopId: fields.workshopId, ok: false, error });
+        options.onItemError?.({ workshopId: fields.workshopId, ...error });
       }
-    });
-    return everyOutcome(args.slice(1, 1 + ids.length), outcomes, end);
+    }, options.timeoutSecs ?? LIMIT_SECS.download, unread);
+    answered(tasks, end, 'an outcome');
+    return tasks.underIds();
   }
 
-  // Confirmed items get no record of their own: ok unless an error came for them.
+  // Confirmed items get no record of their own: a task is ok when the run ended the way quennet
+  // ends (status 0 with "done", or 1 with errors for other items) and no error came for it.
   async unsubscribe(ids, options = {}) {
-    const args = ['unsubscribe', ...idArguments(ids)];
-    const errors = new Map();
-    await this.#call(args, options, (record) => {
-      if (record.type === 'error' && record.workshopId !== null) {
-        errors.set(record.workshopId, { code: record.code, message: record.message });
+    const tasks = new Tasks(idArguments(ids));
+    const end = await this.#call(['unsubscribe', ...tasks.ids], options, (type, fields) => {
+      if (type === 'error' && fields.workshopId !== null) {
+        tasks.settle(fields.workshopId, { code: fields.code, message: fields.message });
       }
-    });
-    return args.slice(1).map((workshopId) =>
-      errors.has(workshopId) ? { workshopId, ok: false, error: errors.get(workshopId) } : { workshopId, ok: true });
+    }, LIMIT_SECS.unsubscribe);
+    answered(tasks, end);
+    return tasks.each((error, workshopId) => (error ? { workshopId, ok: false, error } : { workshopId, ok: true }));
   }
 
-  // Every record of one run with `args`, as it arrives. Ends after the last record of a run that
-  // ended well; throws a QuennetError or an AbortError where the methods would reject. Leaving the
-  // loop early ends the process.
+  // Every record of one run with `args`, as it arrives, records of kinds this package does not know
+  // included. Ends after the last record of a run that ended well; throws a QuennetError, an
+  // AbortError or a callback's error where the methods would reject. Leaving the loop early ends
+  // the process.
   async *run(args, options = {}) {
     if (!Array.isArray(args) || !args.every((arg) => typeof arg === 'string')) {
       throw new TypeError('run: expected an array of strings');
@@ -103,8 +103,8 @@ class Quennet {
     const queue = [];
     let wake = null;
     let end = null;
-    const started = this.#start(args, options, (record) => {
-      queue.push(record);
+    const started = this.#start(args, options, (type, fields) => {
+      queue.push({ type, ...fields });
       wake?.();
     });
     started.finished.then(() => { end = {}; }, (error) => { end = { error }; }).finally(() => wake?.());
@@ -121,46 +121,48 @@ class Quennet {
         }
       }
     } finally {
+      // Leaving the loop early ends quennet; the loop is left once it has gone.
       started.stop();
+      await started.finished.catch(() => {});
     }
   }
 
-  #start(args, options, onRecord) {
+  // `limitSecs`: quennet's own time limit for the command, which the methods know; `unread`: the
+  // kinds of records a method has no use for.
+  #start(args, options, onRecord, limitSecs = commandLimit(args), unread = undefined) {
+    let deadline;
+    try {
+      deadline = deadlineSecs(limitSecs, options.deadlineSecs ?? this.options.deadlineSecs);
+    } catch (error) {
+      return { finished: Promise.reject(error), stop() {} };
+    }
     const file = findQuennet(this.options.path);
     if (file === null) {
       const error = new QuennetError('not_started', notFoundMessage());
       return { finished: Promise.reject(error), stop() {} };
     }
     const { signal, onStart, onReady } = options;
-    return runQuennet({ file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart }, (record) => {
-      // A callback that throws is the host's bug, not the run's: report it without losing the run.
-      try {
-        if (record.type === 'ready') onReady?.(without(record, 'type'));
-        onRecord(record);
-      } catch (error) {
-        process.nextTick(() => { throw error; });
-      }
+    const run = { file, args, env: this.options.env, cwd: this.options.cwd, signal, onStart, deadlineSecs: deadline, unread };
+    return runQuennet(run, (type, fields) => {
+      if (type === 'ready') onReady?.({ ...fields });
+      onRecord(type, fields);
     });
   }
 
-  #call(args, options, onRecord) {
-    return this.#start(args, options, onRecord).finished;
+  #call(args, options, onRecord, limitSecs, unread) {
+    return this.#start(args, options, onRecord, limitSecs, unread).finished;
   }
 }
 
-function without(record, key) {
-  const copy = { ...record };
-  delete copy[key];
-  return copy;
-}
-
-// One outcome per id, in the order given; an id without one means the run ended unfinished.
-function everyOutcome(ids, outcomes, end) {
-  return ids.map((id) => {
-    const outcome = outcomes.get(id);
-    if (!outcome) throw new QuennetError('protocol', `quennet ended without an outcome for ${id}`, { stderr: end.stderr });
-    return outcome;
-  });
+// Checks, once a run has ended well, that each record went to a task (`every`: and that each task
+// got one); throws the protocol error otherwise.
+function answered(tasks, end, every = null) {
+  const details = { stderr: end.stderr, exitCode: end.exitCode, signal: end.signal };
+  if (tasks.unmatched !== null) {
+    throw new QuennetError('protocol', `quennet reported on ${tasks.unmatched}, which no task of that id was waiting for`, details);
+  }
+  const at = every === null ? -1 : tasks.missing();
+  if (at !== -1) throw new QuennetError('protocol', `quennet ended without ${every} for ${tasks.ids[at]}`, details);
 }
 
 module.exports = { Quennet, QuennetError, AbortError, findQuennet, idArguments };

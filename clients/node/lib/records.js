@@ -120,76 +120,165 @@ function parseJson(text) {
   return result;
 }
 
-// The fields of each record kind quennet writes, and what each must be.
-const isDigits = (v) => typeof v === 'string' && /^[0-9]+$/.test(v);
-const isCount = (v) => typeof v === 'bigint' && v >= 0n;
-const FIELDS = {
-  ready: { steamId: isDigits, persona: (v) => typeof v === 'string' },
+// Each record kind quennet writes: its fields in quennet's order, each with what it holds, and
+// how its record is built from what a JSON reader made of the line, as one object literal, which
+// takes no more room than needed (a launcher may keep thousands). A count is a BigInt, from our
+// own reader's BigInt or from a number JSON.parse read exactly; a time stamp is seconds since 1970
+// and fits a Number.
+const KINDS = new Map(Object.entries({
+  ready: {
+    fields: [['steamId', 'digits'], ['persona', 'text']],
+    build: (v) => ({ steamId: v.steamId, persona: v.persona }),
+  },
   state: {
-    workshopId: isDigits,
-    subscribed: (v) => typeof v === 'boolean',
-    installed: (v) => typeof v === 'boolean',
-    needsUpdate: (v) => typeof v === 'boolean',
-    downloading: (v) => typeof v === 'boolean',
-    folder: (v) => v === null || typeof v === 'string',
-    sizeOnDisk: isCount,
-    timestamp: isCount,
+    fields: [['workshopId', 'digits'], ['subscribed', 'flag'], ['installed', 'flag'], ['needsUpdate', 'flag'],
+      ['downloading', 'flag'], ['folder', 'textOrNull'], ['sizeOnDisk', 'count'], ['timestamp', 'count']],
+    build: (v) => ({
+      workshopId: v.workshopId, subscribed: v.subscribed, installed: v.installed, needsUpdate: v.needsUpdate,
+      downloading: v.downloading, folder: v.folder, sizeOnDisk: BigInt(v.sizeOnDisk), timestamp: Number(v.timestamp),
+    }),
   },
-  progress: { workshopId: isDigits, bytesDone: isCount, bytesTotal: isCount },
-  installed: { workshopId: isDigits, folder: (v) => typeof v === 'string' },
-  done: {},
+  progress: {
+    fields: [['workshopId', 'digits'], ['bytesDone', 'count'], ['bytesTotal', 'count']],
+    build: (v) => ({ workshopId: v.workshopId, bytesDone: BigInt(v.bytesDone), bytesTotal: BigInt(v.bytesTotal) }),
+  },
+  installed: {
+    fields: [['workshopId', 'digits'], ['folder', 'text']],
+    build: (v) => ({ workshopId: v.workshopId, folder: v.folder }),
+  },
+  done: { fields: [], build: () => ({}) },
   error: {
-    code: (v) => typeof v === 'string',
-    message: (v) => typeof v === 'string',
-    workshopId: (v) => v === null || typeof v === 'string',
+    fields: [['code', 'text'], ['message', 'text'], ['workshopId', 'textOrNull']],
+    build: (v) => ({ code: v.code, message: v.message, workshopId: v.workshopId }),
   },
+}));
+
+// What each field may hold, as our own reader gives it.
+const VALID = {
+  digits: (v) => typeof v === 'string' && /^[0-9]+$/.test(v),
+  text: (v) => typeof v === 'string',
+  textOrNull: (v) => v === null || typeof v === 'string',
+  flag: (v) => typeof v === 'boolean',
+  count: (v) => typeof v === 'bigint' && v >= 0n,
 };
 
-// The record on `line`, or null for a kind this package does not know (a newer quennet's).
-// Throws LineError when the line is not a record.
+// The same, as it stands in a line exactly as quennet writes it: compact, each key once, in its
+// order, strings with JSON's escapes and no raw control characters, and every count of at most 15
+// digits, which JSON.parse reads exactly (2^53 has 16). A line that matches is JSON, so its kind's
+// pattern alone checks a record that is not read.
+const STRING = '"(?:[^"\\\\\\u0000-\\u001f]|\\\\(?:["\\\\/bfnrt]|u[0-9a-fA-F]{4}))*"';
+const WRITTEN = { digits: '"[0-9]+"', text: STRING, textOrNull: `(?:null|${STRING})`, flag: '(?:true|false)', count: '(?:0|[1-9][0-9]{0,14})' };
+for (const [type, kind] of KINDS) {
+  const fields = kind.fields.map(([key, what]) => `,"${key}":${WRITTEN[what]}`).join('');
+  kind.written = new RegExp(`^\\{"type":"${type}"${fields}\\}$`);
+}
+
+// The record on `line`, as one object with its "type".
 function parseRecord(line) {
-  const value = parseJson(line);
-  if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
-  if (typeof value.type !== 'string') throw new LineError('no "type"');
-  const fields = FIELDS[value.type];
-  if (!fields) return null;
-  const record = { type: value.type };
-  for (const [key, valid] of Object.entries(fields)) {
-    if (!(key in value) || !valid(value[key])) throw new LineError(`"${value.type}" record with a bad "${key}"`);
-    record[key] = value[key];
-  }
-  // A time stamp is seconds since 1970 and fits a Number exactly.
-  if (record.type === 'state') record.timestamp = Number(record.timestamp);
+  let record;
+  readRecord(line, (type, fields) => { record = { type, ...fields }; });
   return record;
 }
 
-// Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to onLine.
-// Whole lines only, so that a chunk ending inside a character cannot garble it. `end()` returns the
-// bytes after the last line feed, which a finished run should not leave.
+// Reads the record on `line` and hands it on as onRecord(type, fields), the fields being an object
+// that a method may keep as it is. A kind this package does not know (a newer quennet's) comes as
+// it was written, integers as BigInts; the known kinds carry their own fields only. A line of a
+// kind in `unread` (a Set) that stands as quennet writes it is only checked, and not handed on.
+// Throws LineError when the line is not a record.
+function readRecord(line, onRecord, unread = NONE) {
+  if (readWritten(line, onRecord, unread)) return;
+  const value = parseJson(line);
+  if (value === null || typeof value !== 'object' || Array.isArray(value)) throw new LineError('not a JSON object');
+  const { type, ...rest } = value;
+  if (typeof type !== 'string') throw new LineError('no "type"');
+  const kind = KINDS.get(type);
+  if (kind === undefined) {
+    onRecord(type, rest);
+    return;
+  }
+  for (const [key, what] of kind.fields) {
+    if (!VALID[what](value[key])) throw new LineError(`"${type}" record with a bad "${key}"`);
+  }
+  onRecord(type, kind.build(value));
+}
+
+// A line exactly as quennet writes it, read by JSON.parse, which is much faster than our own
+// reader but rounds integers above 2^53 and lets a key given twice overwrite the first; false for
+// any other line, which is left to our own reader. The kinds begin with different letters, so
+// the letter after `{"type":"` says which pattern the line must match.
+const BY_LETTER = new Map([...KINDS].map(([type, kind]) => [type.charCodeAt(0), { type, ...kind }]));
+if (BY_LETTER.size !== KINDS.size) throw new Error('two record kinds begin with the same letter');
+const NONE = new Set();
+function readWritten(line, onRecord, unread) {
+  const kind = BY_LETTER.get(line.charCodeAt(9));
+  if (kind === undefined || !kind.written.test(line)) return false;
+  if (unread.has(kind.type)) return true;
+  let value;
+  try {
+    value = JSON.parse(line);
+  } catch {
+    return false;
+  }
+  onRecord(kind.type, kind.build(value));
+  return true;
+}
+
+// Splits a byte stream at line feeds and hands each complete line, decoded as UTF-8, to
+// onLine(line), or onLine(null, bytes) for a line that is not UTF-8. Whole lines only, so that a
+// chunk ending inside a character cannot garble it. `end()` returns the bytes after the last line
+// feed, which a finished run should not leave.
 function lineSplitter(onLine) {
   const decoder = new TextDecoder('utf-8', { fatal: true });
-  let pending = Buffer.alloc(0);
+  let pending = null; // a line begun in an earlier chunk
+  // `bytes` is whole lines joined by line feeds: decoded in one go, or, when that fails, one line
+  // at a time, to find the line that is not UTF-8.
+  const lines = (bytes) => {
+    let text = null;
+    try {
+      text = decoder.decode(bytes);
+    } catch {
+      // below
+    }
+    if (text !== null) {
+      const each = text.split('\n');
+      for (let i = 0; i < each.length; i++) onLine(each[i]);
+      return;
+    }
+    for (let start = 0; start <= bytes.length;) {
+      let end = bytes.indexOf(0x0a, start);
+      if (end === -1) end = bytes.length;
+      const line = bytes.subarray(start, end);
+      let decoded = null;
+      try {
+        decoded = decoder.decode(line);
+      } catch {
+        // not UTF-8
+      }
+      if (decoded === null) onLine(null, line);
+      else onLine(decoded);
+      start = end + 1;
+    }
+  };
   return {
     push(chunk) {
-      pending = pending.length ? Buffer.concat([pending, chunk]) : chunk;
-      let end;
-      while ((end = pending.indexOf(0x0a)) !== -1) {
-        const bytes = pending.subarray(0, end);
-        pending = pending.subarray(end + 1);
-        let line;
-        try {
-          line = decoder.decode(bytes);
-        } catch {
-          onLine(null, bytes);
-          continue;
-        }
-        onLine(line, bytes);
+      const first = chunk.indexOf(0x0a);
+      if (first === -1) {
+        pending = pending === null ? chunk : Buffer.concat([pending, chunk]);
+        return;
       }
+      const last = chunk.lastIndexOf(0x0a);
+      if (pending === null) {
+        lines(chunk.subarray(0, last));
+      } else {
+        lines(Buffer.concat([pending, chunk.subarray(0, first)]));
+        if (first < last) lines(chunk.subarray(first + 1, last));
+      }
+      pending = last + 1 < chunk.length ? chunk.subarray(last + 1) : null;
     },
     end() {
-      return pending;
+      return pending ?? Buffer.alloc(0);
     },
   };
 }
 
-module.exports = { parseRecord, lineSplitter, LineError };
+module.exports = { parseRecord, readRecord, lineSplitter, LineError };

@@ -16,12 +16,15 @@ function setUp(name, sim = {}) {
 }
 
 // A stand-in for a broken quennet: a shell script with `body`.
-function fakeQuennet(name, body) {
+function fakeQuennet(name, body, options = {}) {
   const folder = freshFolder(name);
   const file = path.join(folder, 'quennet');
   fs.writeFileSync(file, `#!/bin/sh\n${body}\n`, { mode: 0o755 });
-  return new Quennet({ path: file });
+  return new Quennet({ path: file, ...options });
 }
+
+const READY = '{"type":"ready","steamId":"1","persona":"x"}';
+const state = (id) => `{"type":"state","workshopId":"${id}","subscribed":false,"installed":false,"needsUpdate":false,"downloading":false,"folder":null,"sizeOnDisk":0,"timestamp":0}`;
 
 async function rejectsWith(promise, code, check = () => {}) {
   await assert.rejects(promise, (error) => {
@@ -72,6 +75,62 @@ test('per-item failures resolve with one outcome per item, in order', async () =
   assert.strictEqual(unsubscribed[1].error.code, 'unknown');
 });
 
+test('outcomes go to the ids as quennet reads them: by value, adjacent repeats as one, others in order', async () => {
+  const demo = setUp('ids').quennet;
+  const states = await demo.status(['01111111111', '2222222222', '02222222222', '1111111111']);
+  assert.deepStrictEqual(states.map((s) => [s.workshopId, s.installed]),
+    [['01111111111', true], ['2222222222', false], ['02222222222', false], ['1111111111', true]]);
+  assert.notStrictEqual(states[1], states[2]);
+
+  // Two subscribe calls on one handle: the first task of 5 is dropped, the second goes on. 8 takes
+  // a few passes, so records come out of list order.
+  const { quennet } = setUp('repeats', {
+    scenario: `{"items": [{"id": "5", "subscribe": {"handle": "77"}, "download": {"size": 100}},
+                          {"id": "8", "download": {"size": 100, "step": 25}}, {"id": "9", "state": 5, "install": {"size": 10}},
+                          {"id": "7", "unsubscribe": {"handle": "88"}}, {"id": "6", "unsubscribe": {"result": 15}}]}`,
+  });
+  const downloaded = await quennet.download(['0008', '5', '9', '005']);
+  assert.deepStrictEqual(downloaded.map((o) => [o.workshopId, o.ok]), [['0008', true], ['5', false], ['9', true], ['005', true]]);
+  assert.match(downloaded[1].error.message, /^subscribe call for 5 was dropped/);
+
+  const unsubscribed = await quennet.unsubscribe(['7', '06', '007']);
+  assert.deepStrictEqual(unsubscribed.map((o) => [o.workshopId, o.ok]), [['7', false], ['06', false], ['007', true]]);
+  assert.strictEqual(unsubscribed[1].error.message, 'unsubscribing 6 failed: Steam returned: access denied');
+});
+
+test('a callback that throws ends quennet, and the call rejects with its error once quennet has gone', async () => {
+  const { quennet } = setUp('throwing callback');
+  const thrown = new Error('the window was closed');
+  let pid = null;
+  const started = Date.now();
+  await assert.rejects(quennet.download(['2222222222'], {
+    onStart: (id) => { pid = id; },
+    onProgress: () => { throw thrown; },
+  }), (error) => error === thrown);
+  assert.ok(Date.now() - started < 2500, 'the download went on to its end');
+  assert.throws(() => process.kill(pid, 0), { code: 'ESRCH' });
+
+  await assert.rejects(quennet.whoami({ onStart: () => { throw thrown; } }), (error) => error === thrown);
+  const records = quennet.run(['whoami'], { onReady: () => { throw thrown; } });
+  await assert.rejects((async () => { for await (const record of records) assert.fail(record.type); })(), (error) => error === thrown);
+});
+
+test('a quennet that stops answering is killed at its deadline and the call rejects as hung', async () => {
+  // Ignores SIGTERM, as a process stuck inside Steam's library may.
+  const stuck = fakeQuennet('hung', `trap '' TERM; echo '${READY}'; exec sleep 30`, { deadlineSecs: 0.5 });
+  let pid = null;
+  const started = Date.now();
+  await rejectsWith(stuck.whoami({ onStart: (id) => { pid = id; } }), 'hung', (e) => {
+    assert.match(e.message, /still running 0\.5 s after it started/);
+    assert.strictEqual(e.signal, 'SIGKILL');
+  });
+  assert.ok(Date.now() - started < 5000);
+  assert.throws(() => process.kill(pid, 0), { code: 'ESRCH' });
+  // A call's own deadline wins over the Quennet's.
+  await rejectsWith(stuck.download(['1'], { deadlineSecs: 1, timeoutSecs: 5 }), 'hung', (e) => assert.match(e.message, / 1 s /));
+  await assert.rejects(stuck.status(['1'], { deadlineSecs: 0 }), RangeError);
+});
+
 test('byte counts above 2^53 arrive exact', async () => {
   const size = 2n ** 53n + 1n;
   const { quennet } = setUp('big', {
@@ -115,10 +174,22 @@ test('whole-run failures reject with code, message and standard error', async ()
   await rejectsWith(fakeQuennet('huge number', 'echo \'{"type":"progress","workshopId":"1","bytesDone":1.5,"bytesTotal":2}\'; exit 0').whoami(),
     'protocol', (e) => assert.match(e.message, /bytesDone/));
   await rejectsWith(fakeQuennet('no done', 'echo \'{"type":"ready","steamId":"1","persona":"x"}\'').whoami(), 'protocol');
+  await rejectsWith(fakeQuennet('no ready', 'echo \'{"type":"done"}\'').whoami(), 'protocol', (e) => assert.match(e.message, /"ready"/));
+  await rejectsWith(fakeQuennet('wrong id', `echo '${READY}'; echo '${state('2')}'; echo '{"type":"done"}'`).status(['1']),
+    'protocol', (e) => assert.deepStrictEqual([e.exitCode, e.message.includes('reported on 2')], [0, true]));
   await rejectsWith(fakeQuennet('crash', 'echo oops >&2; kill -SEGV $$').whoami(), 'crashed', (e) => {
     assert.deepStrictEqual([e.signal, e.stderr], ['SIGSEGV', 'oops\n']);
   });
   await rejectsWith(fakeQuennet('status 3', 'exit 3').whoami(), 'crashed', (e) => assert.strictEqual(e.exitCode, 3));
+});
+
+test('a record of a kind this package does not know: the methods pass over it, run() yields it', async () => {
+  const quennet = fakeQuennet('new kind', `echo '${READY}'; echo '{"type":"hint","count":9007199254740993}'; echo '${state('1')}'; echo '{"type":"done"}'`);
+  assert.deepStrictEqual((await quennet.status(['1'])).map((s) => s.workshopId), ['1']);
+  const records = [];
+  for await (const record of quennet.run(['status', '1'])) records.push(record);
+  assert.deepStrictEqual(records.map((r) => r.type), ['ready', 'hint', 'state', 'done']);
+  assert.strictEqual(records[1].count, 9007199254740993n);
 });
 
 test('with the state file, a launcher\'s flow continues across runs', async () => {
