@@ -195,10 +195,12 @@ void SteamAPI_Shutdown() {
       sim.phase = Phase::ShutDown;
       if (sim.at_shutdown) sim.at_shutdown(*sim.world);
     }
-    // How much the caller had written to standard output by now, so a test can tell that it shut
-    // the library down after its last record.
+    // How much the caller had written to its records' file by now, so a test can tell that it shut
+    // the library down after its last record. The file is named to us: the caller keeps its record
+    // stream on a handle of its own, and the process's standard output is no longer it.
     std::string line = "SteamAPI_Shutdown";
-    if (const auto written = os::stdout_file_size())
+    const std::optional<std::string> records = os::environment_variable("STEAM_SIM_STDOUT");
+    if (const auto written = records ? os::file_size(*records) : std::nullopt)
       line += " stdout=" + std::to_string(*written);
     sim.log.line(line);
   });

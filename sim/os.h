@@ -33,9 +33,9 @@ Lock lock_file(const std::string& path, std::string& error);
 // file or the new one. Returns "" or the reason it could not.
 std::string replace_file(const std::string& from, const std::string& to);
 
-// The size of standard output when it is a regular file (what the process has written to it so
-// far), or nothing when it is a pipe, a console or missing.
-std::optional<std::uint64_t> stdout_file_size();
+// The size of the regular file at the UTF-8 `path`, or nothing when it is missing or not a regular
+// file.
+std::optional<std::uint64_t> file_size(const std::string& path);
 
 // Where this OS's Steam library puts the fields of the records that hold a 64-bit field after a
 // 32-bit one: Windows aligns 64-bit fields to 8 bytes, Linux to 4, so offsets and sizes differ.

@@ -50,9 +50,9 @@ std::string replace_file(const std::string& from, const std::string& to) {
   return "";
 }
 
-std::optional<std::uint64_t> stdout_file_size() {
+std::optional<std::uint64_t> file_size(const std::string& path) {
   struct stat status {};
-  if (fstat(STDOUT_FILENO, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(status.st_size);
 }
 

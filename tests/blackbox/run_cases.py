@@ -192,6 +192,8 @@ class Runner:
         timeout = float(field(case, "timeout", p, "60"))
         stdout_path = os.path.join(folder, "stdout")
         stderr_path = os.path.join(folder, "stderr")
+        if mode == "file":
+            env["STEAM_SIM_STDOUT"] = windows_path(stdout_path) if self.windows else stdout_path
 
         close_after = field(case, "close-after", p)
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
