@@ -56,6 +56,17 @@ std::optional<std::uint64_t> file_size(const std::string& path) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
+void print(StandardStream stream, const std::string& bytes) {
+  const int descriptor = stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    done += static_cast<std::size_t>(written);
+  }
+}
+
 std::string default_item_folder(std::uint64_t item) {
   return "/home/survivor/.local/share/Steam/steamapps/workshop/content/221100/" +
          std::to_string(item);

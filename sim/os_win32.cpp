@@ -106,6 +106,21 @@ std::optional<std::uint64_t> file_size(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+void print(StandardStream stream, const std::string& bytes) {
+  const HANDLE handle =
+      GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
+                   nullptr) ||
+        written == 0)
+      return;
+    done += written;
+  }
+}
+
 std::string default_item_folder(std::uint64_t item) {
   return "C:\\Program Files (x86)\\Steam\\steamapps\\workshop\\content\\221100\\" +
          std::to_string(item);
