@@ -253,7 +253,7 @@ void SteamAPI_ManualDispatch_RunFrame(HSteamPipe pipe) {
   guarded([&](Sim& sim) {
     if (dispatching(sim, "SteamAPI_ManualDispatch_RunFrame", pipe)) {
       sim.world->run_pass();
-      print_due(sim.world->scenario(), sim.world->pass());
+      if (!sim.world->closed()) print_due(sim.world->scenario(), sim.world->pass());
       if (sim.after_pass) sim.after_pass(*sim.world);
     }
     sim.log.line("SteamAPI_ManualDispatch_RunFrame " + std::to_string(pipe));

@@ -125,8 +125,9 @@ SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
 }
 
 void World::run_pass() {
+  if (scenario_.quit && pass_ >= scenario_.quit->pass) closed_ = true;
+  if (closed_) return;
   ++pass_;
-  if (closed()) return;
   apply_scripts();
   std::vector<Message> call_notices;
   std::vector<Message> download_notices;

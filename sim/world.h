@@ -42,8 +42,9 @@ class World {
   std::uint64_t pass() const { return pass_; }
 
   // Steam has gone (the scenario's steamQuits, from the pass after its notices): every query
-  // answers zero or false, new calls get no handle, and nothing moves any more.
-  bool closed() const { return scenario_.quit && pass_ > scenario_.quit->pass; }
+  // answers zero or false, new calls get no handle, and nothing moves any more, the pass count
+  // included, so that a running download stays where it was.
+  bool closed() const { return closed_; }
 
   // Hands out the oldest completed result of `handle` for `result_id`: copies up to `size` bytes of
   // it into `buffer`, sets `io_failure` and forgets it. Returns false when there is none.
@@ -93,6 +94,7 @@ class World {
 
   Scenario scenario_;
   std::uint64_t pass_ = 0;  // passes run so far; pass numbers start at 1
+  bool closed_ = false;
   std::map<PublishedFileId_t, Item> items_;
   std::multimap<std::uint64_t, std::pair<PublishedFileId_t, ScriptStep>> scripts_;  // by pass
   std::multimap<std::uint64_t, std::size_t> scheduled_;  // by pass: index into scenario_.callbacks
