@@ -24,6 +24,6 @@ void CallLog::line(std::string_view text) {
   }
 }
 
-void CallLog::misuse(std::string_view what) { line("sim: misuse: " + std::string(what)); }
+void CallLog::misuse(std::string_view what) { line(MISUSE_PREFIX + std::string(what)); }
 
 }  // namespace steam_sim

@@ -9,6 +9,17 @@
 
 namespace steam_sim {
 
+// The format of a log line, defined here for the writer and for the tests that read the log
+// (tests/blackbox/run_cases.py reads these four constants from this file):
+//   a call              <function> [<argument>...][ -> <result>]   the function's name begins SteamAPI_
+//   misuse by a caller  sim: misuse: <what>, before the call's own line
+//   the sim's own fault sim: internal error: <what>
+// Nothing else is ever written to the log.
+inline constexpr char CALL_PREFIX[] = "SteamAPI_";
+inline constexpr char RESULT_SEPARATOR[] = " -> ";
+inline constexpr char MISUSE_PREFIX[] = "sim: misuse: ";
+inline constexpr char INTERNAL_ERROR_PREFIX[] = "sim: internal error: ";
+
 class CallLog {
  public:
   // A log that keeps nothing.

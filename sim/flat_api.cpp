@@ -25,7 +25,7 @@ void log_internal_error(Sim& sim) noexcept {
       what = exception.what();
     } catch (...) {
     }
-    sim.log.line("sim: internal error: " + what);
+    sim.log.line(INTERNAL_ERROR_PREFIX + what);
   } catch (...) {
   }
 }
@@ -148,11 +148,21 @@ void write_folder(const InstallInfo& install, char* folder, std::uint32_t size) 
   if (copied < size) folder[copied] = '\0';
 }
 
+// The scenario's prints that fall at `pass`; nothing: those during SteamAPI_InitFlat.
+void print_due(const Scenario& scenario, std::optional<std::uint64_t> pass) {
+  for (const ScheduledPrint& print : scenario.prints) {
+    if (print.pass.has_value() != pass.has_value() || (pass && *print.pass != *pass)) continue;
+    os::print(os::StandardStream::Output, print.stdout_bytes);
+    os::print(os::StandardStream::Error, print.stderr_bytes);
+  }
+}
+
 }  // namespace
 
 std::int32_t SteamAPI_InitFlat(char* message) {
   return guarded<std::int32_t>(1, [&](Sim& sim) {
     const Scenario& scenario = sim.world->scenario();
+    print_due(scenario, std::nullopt);
     std::int32_t result = scenario.init_result;
     std::string answer = scenario.init_message;
     if (sim.phase == Phase::Running) {
@@ -173,7 +183,7 @@ std::int32_t SteamAPI_InitFlat(char* message) {
       message[length] = '\0';
     }
     sim.log.line("SteamAPI_InitFlat SteamAppId=" + environment_text("SteamAppId") +
-                 " SteamGameId=" + environment_text("SteamGameId") + " -> " +
+                 " SteamGameId=" + environment_text("SteamGameId") + RESULT_SEPARATOR +
                  std::to_string(result));
     return result;
   });
@@ -195,10 +205,12 @@ void SteamAPI_Shutdown() {
       sim.phase = Phase::ShutDown;
       if (sim.at_shutdown) sim.at_shutdown(*sim.world);
     }
-    // How much the caller had written to standard output by now, so a test can tell that it shut
-    // the library down after its last record.
+    // How much the caller had written to its records' file by now, so a test can tell that it shut
+    // the library down after its last record. The file is named to us: the caller keeps its record
+    // stream on a handle of its own, and the process's standard output is no longer it.
     std::string line = "SteamAPI_Shutdown";
-    if (const auto written = os::stdout_file_size())
+    const std::optional<std::string> records = os::environment_variable("STEAM_SIM_STDOUT");
+    if (const auto written = records ? os::file_size(*records) : std::nullopt)
       line += " stdout=" + std::to_string(*written);
     sim.log.line(line);
   });
@@ -241,6 +253,7 @@ void SteamAPI_ManualDispatch_RunFrame(HSteamPipe pipe) {
   guarded([&](Sim& sim) {
     if (dispatching(sim, "SteamAPI_ManualDispatch_RunFrame", pipe)) {
       sim.world->run_pass();
+      if (!sim.world->closed()) print_due(sim.world->scenario(), sim.world->pass());
       if (sim.after_pass) sim.after_pass(*sim.world);
     }
     sim.log.line("SteamAPI_ManualDispatch_RunFrame " + std::to_string(pipe));
@@ -262,7 +275,7 @@ bool SteamAPI_ManualDispatch_GetNextCallback(HSteamPipe pipe, void* message) {
         id = mailbox.take_next(message);
       }
     }
-    sim.log.line(std::string(function) + " " + std::to_string(pipe) + " -> " +
+    sim.log.line(std::string(function) + " " + std::to_string(pipe) + RESULT_SEPARATOR +
                  (id ? std::to_string(*id) : "none"));
     return id.has_value();
   });
@@ -300,7 +313,7 @@ bool SteamAPI_ManualDispatch_GetAPICallResult(HSteamPipe pipe, SteamAPICall_t ca
     }
     sim.log.line(std::string(function) + " " + std::to_string(pipe) + " " + std::to_string(call) +
                  " " + std::to_string(result_size) + " " + std::to_string(result_callback_id) +
-                 " -> " + text(fetched));
+                 RESULT_SEPARATOR + text(fetched));
     return fetched;
   });
 }
@@ -310,10 +323,11 @@ std::uint64_t SteamAPI_ISteamUser_GetSteamID(SteamUserObject* user) {
     const char* function = "SteamAPI_ISteamUser_GetSteamID";
     const Scenario& scenario = sim.world->scenario();
     const std::uint64_t id =
-        through(sim, function, user, USER, scenario.user, "SteamAPI_SteamUser_v023")
+        through(sim, function, user, USER, scenario.user, "SteamAPI_SteamUser_v023") &&
+                !sim.world->closed()
             ? scenario.steam_id
             : 0;
-    sim.log.line(std::string(function) + " -> " + std::to_string(id));
+    sim.log.line(std::string(function) + RESULT_SEPARATOR + std::to_string(id));
     return id;
   });
 }
@@ -326,6 +340,7 @@ const char* SteamAPI_ISteamFriends_GetPersonaName(SteamFriendsObject* friends) {
         through(sim, function, friends, FRIENDS, scenario.friends, "SteamAPI_SteamFriends_v018");
     sim.log.line(function);
     // The name lives as long as the scenario does, like the real library's cached name.
+    if (allowed && sim.world->closed()) return "";
     return allowed && scenario.persona ? scenario.persona->c_str() : nullptr;
   });
 }
@@ -334,7 +349,7 @@ std::uint32_t SteamAPI_ISteamUGC_GetItemState(SteamUGCObject* ugc, PublishedFile
   return guarded<std::uint32_t>(0, [&](Sim& sim) {
     const char* function = "SteamAPI_ISteamUGC_GetItemState";
     const std::uint32_t state = through_ugc(sim, function, ugc) ? sim.world->item_state(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + " -> " +
+    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
                  std::to_string(state));
     return state;
   });
@@ -358,7 +373,7 @@ bool SteamAPI_ISteamUGC_GetItemInstallInfo(SteamUGCObject* ugc, PublishedFileId_
       }
     }
     sim.log.line(std::string(function) + " " + std::to_string(item) + " " +
-                 std::to_string(folder_size) + " -> " + text(found));
+                 std::to_string(folder_size) + RESULT_SEPARATOR + text(found));
     return found;
   });
 }
@@ -367,7 +382,7 @@ SteamAPICall_t SteamAPI_ISteamUGC_SubscribeItem(SteamUGCObject* ugc, PublishedFi
   return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
     const char* function = "SteamAPI_ISteamUGC_SubscribeItem";
     const SteamAPICall_t handle = through_ugc(sim, function, ugc) ? sim.world->subscribe(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + " -> " +
+    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
                  std::to_string(handle));
     return handle;
   });
@@ -378,7 +393,7 @@ SteamAPICall_t SteamAPI_ISteamUGC_UnsubscribeItem(SteamUGCObject* ugc, Published
     const char* function = "SteamAPI_ISteamUGC_UnsubscribeItem";
     const SteamAPICall_t handle =
         through_ugc(sim, function, ugc) ? sim.world->unsubscribe(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + " -> " +
+    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
                  std::to_string(handle));
     return handle;
   });
@@ -390,7 +405,7 @@ bool SteamAPI_ISteamUGC_DownloadItem(SteamUGCObject* ugc, PublishedFileId_t item
     const char* function = "SteamAPI_ISteamUGC_DownloadItem";
     const bool accepted = through_ugc(sim, function, ugc) && sim.world->download_item(item);
     sim.log.line(std::string(function) + " " + std::to_string(item) + " " + text(high_priority) +
-                 " -> " + text(accepted));
+                 RESULT_SEPARATOR + text(accepted));
     return accepted;
   });
 }
@@ -410,7 +425,7 @@ bool SteamAPI_ISteamUGC_GetItemDownloadInfo(SteamUGCObject* ugc, PublishedFileId
         *bytes_total = info->total;
       }
     }
-    sim.log.line(std::string(function) + " " + std::to_string(item) + " -> " + text(known));
+    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR + text(known));
     return known;
   });
 }

@@ -33,9 +33,15 @@ Lock lock_file(const std::string& path, std::string& error);
 // file or the new one. Returns "" or the reason it could not.
 std::string replace_file(const std::string& from, const std::string& to);
 
-// The size of standard output when it is a regular file (what the process has written to it so
-// far), or nothing when it is a pipe, a console or missing.
-std::optional<std::uint64_t> stdout_file_size();
+// The size of the regular file at the UTF-8 `path`, or nothing when it is missing or not a regular
+// file.
+std::optional<std::uint64_t> file_size(const std::string& path);
+
+// Writes `bytes` to the process's standard output or standard error as they are at this moment
+// (the descriptor on POSIX, the standard handle on Windows), as client code that prints would.
+// Failures are ignored.
+enum class StandardStream { Output, Error };
+void print(StandardStream stream, const std::string& bytes);
 
 // Where this OS's Steam library puts the fields of the records that hold a 64-bit field after a
 // 32-bit one: Windows aligns 64-bit fields to 8 bytes, Linux to 4, so offsets and sizes differ.

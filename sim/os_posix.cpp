@@ -50,10 +50,21 @@ std::string replace_file(const std::string& from, const std::string& to) {
   return "";
 }
 
-std::optional<std::uint64_t> stdout_file_size() {
+std::optional<std::uint64_t> file_size(const std::string& path) {
   struct stat status {};
-  if (fstat(STDOUT_FILENO, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(status.st_size);
+}
+
+void print(StandardStream stream, const std::string& bytes) {
+  const int descriptor = stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    done += static_cast<std::size_t>(written);
+  }
 }
 
 std::string default_item_folder(std::uint64_t item) {

@@ -99,13 +99,26 @@ std::string replace_file(const std::string& from, const std::string& to) {
   return "";
 }
 
-std::optional<std::uint64_t> stdout_file_size() {
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (output == nullptr || output == INVALID_HANDLE_VALUE) return std::nullopt;
-  if (GetFileType(output) != FILE_TYPE_DISK) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(output, &size)) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
+std::optional<std::uint64_t> file_size(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void print(StandardStream stream, const std::string& bytes) {
+  const HANDLE handle =
+      GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
+                   nullptr) ||
+        written == 0)
+      return;
+    done += written;
+  }
 }
 
 std::string default_item_folder(std::uint64_t item) {

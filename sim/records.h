@@ -14,6 +14,9 @@ inline constexpr std::int32_t CALL_COMPLETED_ID = 703;
 inline constexpr std::int32_t SUBSCRIBE_RESULT_ID = 1313;
 inline constexpr std::int32_t UNSUBSCRIBE_RESULT_ID = 1315;
 inline constexpr std::int32_t DOWNLOAD_RESULT_ID = 3406;
+inline constexpr std::int32_t SERVERS_DISCONNECTED_ID = 103;
+inline constexpr std::int32_t IPC_FAILURE_ID = 117;
+inline constexpr std::int32_t STEAM_SHUTDOWN_ID = 704;
 
 // The callback message record that GetNextCallback fills.
 inline constexpr std::size_t MESSAGE_RECORD_SIZE = 24;

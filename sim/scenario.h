@@ -90,6 +90,21 @@ struct ScheduledMessage {
   bool null_data = false;            // data address 0
 };
 
+// Steam itself going away at a pass: quitting (704), or crashing (103, then 117). From the next pass
+// on it answers as a closed client: every query zero or false, and no call completes.
+struct SteamQuit {
+  std::uint32_t pass = 1;
+  bool crash = false;
+};
+
+// Bytes the library prints to the process's standard output or standard error, at a pass or
+// during SteamAPI_InitFlat, as client code loaded into the process may.
+struct ScheduledPrint {
+  std::optional<std::uint32_t> pass;  // nothing: during SteamAPI_InitFlat
+  std::string stdout_bytes;
+  std::string stderr_bytes;
+};
+
 struct Scenario {
   std::int32_t init_result = 0;
   std::string init_message;
@@ -101,6 +116,8 @@ struct Scenario {
   HSteamPipe pipe = 1;
   std::vector<ItemScenario> items;
   std::vector<ScheduledMessage> callbacks;
+  std::optional<SteamQuit> quit;
+  std::vector<ScheduledPrint> prints;
 };
 
 // Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.

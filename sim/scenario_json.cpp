@@ -348,9 +348,49 @@ ScheduledMessage read_callback(const Json& value, const std::string& path) {
   return message;
 }
 
+// "steamQuits": {"pass": N, "crash": false}, or null for never.
+void read_steam_quits(const Fields& fields, Scenario& scenario) {
+  const Json* value = fields.get("steamQuits");
+  if (!value || value->is_null()) return;
+  const Fields quit_fields(*value, fields.path_of("steamQuits"), {"pass", "crash"});
+  if (!quit_fields.get("pass")) fail(quit_fields.path(), "missing \"pass\"");
+  SteamQuit quit;
+  quit_fields.unsigned_int("pass", quit.pass, 1);
+  quit_fields.flag("crash", quit.crash);
+  scenario.quit = quit;
+}
+
+// "prints": [{"pass": N or "during": "SteamAPI_InitFlat", "stdout": text, "stderr": text}], each
+// text also as hexadecimal under "stdoutBytes" or "stderrBytes".
+void read_prints(const Fields& fields, Scenario& scenario) {
+  const Json* list = fields.get("prints");
+  if (!list) return;
+  for (std::size_t i = 0; i < array(*list, "prints").size(); ++i) {
+    const Fields print_fields((*list)[i], "prints[" + std::to_string(i) + "]",
+                              {"pass", "during", "stdout", "stdoutBytes", "stderr", "stderrBytes"});
+    ScheduledPrint print;
+    const Json* during = print_fields.get("during");
+    if (during && text(*during, print_fields.path_of("during")) != "SteamAPI_InitFlat") {
+      fail(print_fields.path_of("during"), "expected \"SteamAPI_InitFlat\"");
+    }
+    if (!during == !print_fields.get("pass")) {
+      fail(print_fields.path(), "give either \"pass\" or \"during\"");
+    }
+    if (!during) {
+      std::uint32_t pass = 1;
+      print_fields.unsigned_int("pass", pass, 1);
+      print.pass = pass;
+    }
+    print_fields.bytes("stdout", print.stdout_bytes);
+    print_fields.bytes("stderr", print.stderr_bytes);
+    scenario.prints.push_back(std::move(print));
+  }
+}
+
 Scenario read_scenario(const Json& document) {
   const Fields fields(document, "",
-                      {"init", "account", "interfaces", "pipe", "items", "callbacks"});
+                      {"init", "account", "interfaces", "pipe", "items", "callbacks", "steamQuits",
+                       "prints"});
   Scenario scenario;
   if (const Json* init = fields.get("init")) {
     const Fields init_fields(*init, fields.path_of("init"), {"result", "message", "messageBytes"});
@@ -397,6 +437,8 @@ Scenario read_scenario(const Json& document) {
           read_callback((*callbacks)[i], "callbacks[" + std::to_string(i) + "]"));
     }
   }
+  read_steam_quits(fields, scenario);
+  read_prints(fields, scenario);
   return scenario;
 }
 

@@ -60,18 +60,20 @@ const World::Item* World::find(PublishedFileId_t id) const {
 }
 
 std::uint32_t World::item_state(PublishedFileId_t id) const {
+  if (closed()) return 0;
   const Item* entry = find(id);
   return entry ? entry->state : 0;
 }
 
 const InstallInfo* World::install_info(PublishedFileId_t id) const {
+  if (closed()) return nullptr;
   const Item* entry = find(id);
   return entry && entry->install ? &*entry->install : nullptr;
 }
 
 std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
   const Item* entry = find(id);
-  if (!entry) return std::nullopt;
+  if (!entry || closed()) return std::nullopt;
   // A running download reports its progress from the first pass after it started; until then, and
   // once it has ended, the item's own answer stands.
   if (entry->download_start && download_passes(*entry) > 0) {
@@ -93,6 +95,7 @@ std::uint64_t World::downloaded(const Item& entry) const {
 }
 
 bool World::download_item(PublishedFileId_t id) {
+  if (closed()) return false;
   Item& entry = item(id);
   if (!entry.accept_download) return false;
   if (entry.setup.download && !entry.download_start && !installed_and_up_to_date(entry.state)) {
@@ -111,6 +114,7 @@ SteamAPICall_t World::next_handle() {
 }
 
 SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
+  if (closed()) return 0;  // k_uAPICallInvalid
   const Item& entry = item(id);
   const CallOutcome& outcome = subscribe ? entry.setup.subscribe : entry.setup.unsubscribe;
   const SteamAPICall_t handle = outcome.handle ? *outcome.handle : next_handle();
@@ -121,6 +125,8 @@ SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
 }
 
 void World::run_pass() {
+  if (scenario_.quit && pass_ >= scenario_.quit->pass) closed_ = true;
+  if (closed_) return;
   ++pass_;
   apply_scripts();
   std::vector<Message> call_notices;
@@ -130,6 +136,7 @@ void World::run_pass() {
   for (Message& message : call_notices) mailbox_.post(std::move(message));
   for (Message& message : download_notices) mailbox_.post(std::move(message));
   post_scheduled();
+  post_quit();
 }
 
 void World::apply_scripts() {
@@ -212,6 +219,18 @@ void World::post_scheduled() {
     mailbox_.post(std::move(message));
   }
   scheduled_.erase(first, last);
+}
+
+// Quitting posts 704, an empty record (one byte, as C++ sizes it); a crash first loses the servers
+// (103, with result 3, no connection), then the connection to the client (117, one byte).
+void World::post_quit() {
+  if (!scenario_.quit || scenario_.quit->pass != pass_) return;
+  if (!scenario_.quit->crash) {
+    mailbox_.post(notice(STEAM_SHUTDOWN_ID, std::string(1, '\0')));
+    return;
+  }
+  mailbox_.post(notice(SERVERS_DISCONNECTED_ID, std::string("\x03\0\0\0", 4)));
+  mailbox_.post(notice(IPC_FAILURE_ID, std::string(1, '\0')));
 }
 
 bool World::fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* buffer,

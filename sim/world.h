@@ -38,6 +38,13 @@ class World {
 
   // One pass: scripts, then models, then the messages that fall due.
   void run_pass();
+  // Passes run so far; the first pass is 1.
+  std::uint64_t pass() const { return pass_; }
+
+  // Steam has gone (the scenario's steamQuits, from the pass after its notices): every query
+  // answers zero or false, new calls get no handle, and nothing moves any more, the pass count
+  // included, so that a running download stays where it was.
+  bool closed() const { return closed_; }
 
   // Hands out the oldest completed result of `handle` for `result_id`: copies up to `size` bytes of
   // it into `buffer`, sets `io_failure` and forgets it. Returns false when there is none.
@@ -83,9 +90,11 @@ class World {
   void complete_calls(std::vector<Message>& notices);
   void advance_downloads(std::vector<Message>& notices);
   void post_scheduled();
+  void post_quit();
 
   Scenario scenario_;
   std::uint64_t pass_ = 0;  // passes run so far; pass numbers start at 1
+  bool closed_ = false;
   std::map<PublishedFileId_t, Item> items_;
   std::multimap<std::uint64_t, std::pair<PublishedFileId_t, ScriptStep>> scripts_;  // by pass
   std::multimap<std::uint64_t, std::size_t> scheduled_;  // by pass: index into scenario_.callbacks

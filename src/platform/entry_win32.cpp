@@ -6,10 +6,12 @@
 #include "platform/wide_text.h"
 #include "platform/entry.h"
 #include "platform/fatal.h"
+#include "platform/output.h"
 
 int wmain(int argc, wchar_t** argv) {
   // We run hidden inside somebody's launcher: no system error dialog may ever wait for a click.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  quennet::platform::keep_stdout_for_records();
 
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {

@@ -25,11 +25,21 @@ bool write_console(HANDLE console, std::string_view bytes) {
   return true;
 }
 
+// The records' handle once kept; until then standard output's own, looked up at each write.
+bool kept = false;
+HANDLE records = nullptr;
+
 }  // namespace
+
+void keep_stdout_for_records() {
+  records = GetStdHandle(STD_OUTPUT_HANDLE);
+  kept = true;
+  SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
+}
 
 bool write_stdout(std::string_view bytes) {
   if (bytes.empty()) return true;
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE out = kept ? records : GetStdHandle(STD_OUTPUT_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
 
   DWORD mode = 0;

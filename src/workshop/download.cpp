@@ -33,16 +33,8 @@ struct DownloadTask {
   std::size_t spacing_slot;                     // this id's entry of the 250 ms spacing
 };
 
-constexpr CallWording SUBSCRIBE_WORDING{"subscribing to", "subscribe call for", "was dropped by Steam"};
-
 bool active(const DownloadTask& task) {
   return task.phase != DownloadPhase::Complete && task.phase != DownloadPhase::Errored;
-}
-
-// Whole seconds since `start`; a clock reading before the start counts as none.
-std::uint64_t seconds_since(Nanoseconds start, Nanoseconds now) {
-  if (now <= start) return 0;
-  return static_cast<std::uint64_t>((now - start).count()) / 1'000'000'000u;
 }
 
 class Download {
@@ -53,33 +45,47 @@ class Download {
   bool run(DownloadFailureList& failures, std::span<const WorkshopId> ids, std::uint64_t timeout_secs) {
     const Nanoseconds start = clock_.now();
     begin(ids);
-    for (;;) {
-      client_.run_callbacks();
-      for (const DownloadFailure& failure : failures.take_all()) fail_announced(failure);
-      for (DownloadTask& task : tasks_) advance(task);
-
-      bool any_active = false;
-      for (const DownloadTask& task : tasks_) {
-        if (task.phase == DownloadPhase::Errored) any_failed_ = true;
-        if (active(task)) any_active = true;
-      }
-      if (!any_active) return !any_failed_;
-
-      // Compared in whole seconds, so that a limit of 2^64-1 seconds cannot overflow a duration.
-      if (seconds_since(start, clock_.now()) >= timeout_secs) {
-        for (DownloadTask& task : tasks_) {
-          if (!active(task)) continue;
+    const PollEnd end =
+        poll_until_done(client_, clock_, start, timeout_secs, [&] { return pass(failures); });
+    for (DownloadTask& task : tasks_) {
+      if (!active(task)) continue;
+      const std::string id = decimal(task.id);
+      switch (end) {
+        case PollEnd::Finished:
+          break;
+        case PollEnd::TimeLimit:
           fail(task, ErrorCode::Timeout,
-               "workshop item " + decimal(task.id) + " did not finish downloading within " +
+               "workshop item " + id + " did not finish downloading within " +
                    decimal(timeout_secs) + "s");
-        }
-        return false;
+          break;
+        case PollEnd::SteamShuttingDown:
+          fail(task, ErrorCode::SteamNotRunning,
+               "Steam is shutting down: workshop item " + id + " did not finish downloading");
+          break;
+        case PollEnd::SteamLost:
+          fail(task, ErrorCode::SteamNotRunning,
+               "lost the connection to the Steam client: workshop item " + id +
+                   " did not finish downloading");
+          break;
       }
-      clock_.sleep_for(POLL_INTERVAL);
     }
+    return end == PollEnd::Finished && !any_failed_;
   }
 
  private:
+  // The work of one pass: announced failures first, then every task in list order. True while any
+  // task is still active.
+  bool pass(DownloadFailureList& failures) {
+    for (const DownloadFailure& failure : failures.take_all()) fail_announced(failure);
+    bool any_active = false;
+    for (DownloadTask& task : tasks_) {
+      advance(task);
+      if (task.phase == DownloadPhase::Errored) any_failed_ = true;
+      if (active(task)) any_active = true;
+    }
+    return any_active;
+  }
+
   // One task per id, in order; items not yet subscribed get their subscribe call now. Tasks of the
   // same id share one spacing slot, so their Progress records are spaced together.
   void begin(std::span<const WorkshopId> ids) {
@@ -126,8 +132,13 @@ class Download {
   bool take_subscription(DownloadTask& task) {
     const CallOutcome outcome = task.receiver->try_take();
     if (std::holds_alternative<Pending>(outcome)) return false;
-    if (std::optional<Error> error = call_error(outcome, task.id, SUBSCRIBE_WORDING)) {
-      fail(task, std::move(*error));
+    if (const auto* failed = std::get_if<Failed>(&outcome)) {
+      fail(task, failed->failure.code,
+           "subscribing to " + decimal(task.id) + " failed: " + failed->failure.message);
+      return false;
+    }
+    if (std::holds_alternative<Dropped>(outcome)) {
+      fail(task, ErrorCode::Unknown, "subscribe call for " + decimal(task.id) + " was dropped by Steam");
       return false;
     }
     task.receiver.reset();
@@ -162,11 +173,7 @@ class Download {
   }
 
   void fail(DownloadTask& task, ErrorCode code, std::string message) {
-    fail(task, item_error(code, std::move(message), task.id));
-  }
-
-  void fail(DownloadTask& task, Error error) {
-    emit_(std::move(error));
+    emit_(item_error(code, std::move(message), task.id));
     task.phase = DownloadPhase::Errored;
     task.receiver.reset();
   }

@@ -1,5 +1,6 @@
 #include "workshop/unsubscribe.h"
 
+#include <string>
 #include <vector>
 
 #include "steam/interfaces.h"
@@ -14,8 +15,6 @@ struct PendingUnsubscribe {
   CallOutcomeReceiver receiver;
 };
 
-constexpr CallWording UNSUBSCRIBE_WORDING{"unsubscribing", "unsubscribe call for", "was dropped"};
-
 }  // namespace
 
 bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
@@ -26,9 +25,8 @@ bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
   for (const WorkshopId id : ids) pending.push_back({id, client.ugc().unsubscribe_item(id)});
 
   bool all_confirmed = true;
-  for (;;) {
-    client.run_callbacks();
-    // Entries whose outcome is known leave the list; the others keep their order.
+  // Entries whose outcome is known leave the list; the others keep their order.
+  auto take_outcomes = [&] {
     std::size_t kept = 0;
     for (PendingUnsubscribe& entry : pending) {
       const CallOutcome outcome = entry.receiver.try_take();
@@ -37,24 +35,44 @@ bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
         ++kept;
         continue;
       }
-      if (std::optional<Error> error = call_error(outcome, entry.id, UNSUBSCRIBE_WORDING)) {
-        emit(std::move(*error));
+      if (const auto* failed = std::get_if<Failed>(&outcome)) {
+        emit(item_error(failed->failure.code,
+                        "unsubscribing " + decimal(entry.id) + " failed: " + failed->failure.message,
+                        entry.id));
+        all_confirmed = false;
+      } else if (std::holds_alternative<Dropped>(outcome)) {
+        emit(item_error(ErrorCode::Unknown, "unsubscribe call for " + decimal(entry.id) + " was dropped",
+                        entry.id));
         all_confirmed = false;
       }
     }
     pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(kept), pending.end());
-    if (pending.empty()) return all_confirmed;
+    return !pending.empty();
+  };
 
-    const platform::Nanoseconds now = clock.now();
-    if (now > start && now - start >= UNSUBSCRIBE_CONFIRM_LIMIT) {
-      for (const PendingUnsubscribe& entry : pending) {
-        emit(item_error(ErrorCode::Timeout, "Steam did not confirm unsubscribing " + decimal(entry.id),
+  const std::uint64_t limit_secs = UNSUBSCRIBE_CONFIRM_LIMIT.count();
+  const PollEnd end = poll_until_done(client, clock, start, limit_secs, take_outcomes);
+  for (const PendingUnsubscribe& entry : pending) {
+    const std::string id = decimal(entry.id);
+    switch (end) {
+      case PollEnd::Finished:
+        break;
+      case PollEnd::TimeLimit:
+        emit(item_error(ErrorCode::Timeout, "Steam did not confirm unsubscribing " + id, entry.id));
+        break;
+      case PollEnd::SteamShuttingDown:
+        emit(item_error(ErrorCode::SteamNotRunning,
+                        "Steam is shutting down: unsubscribing " + id + " was not confirmed", entry.id));
+        break;
+      case PollEnd::SteamLost:
+        emit(item_error(ErrorCode::SteamNotRunning,
+                        "lost the connection to the Steam client: unsubscribing " + id +
+                            " was not confirmed",
                         entry.id));
-      }
-      return false;
+        break;
     }
-    clock.sleep_for(POLL_INTERVAL);
   }
+  return end == PollEnd::Finished && all_confirmed;
 }
 
 }  // namespace quennet

@@ -35,6 +35,17 @@ class CaseError(Exception):
     pass
 
 
+def call_log_format():
+    """The simulator's log-line format, read from where the simulator defines it (sim/call_log.h)."""
+    with open(os.path.join(ROOT, "sim", "call_log.h"), encoding="utf-8") as f:
+        constants = dict(re.findall(r'inline constexpr char (\w+)\[\] = "([^"]*)";', f.read()))
+    return {name: constants[name] for name in ("CALL_PREFIX", "RESULT_SEPARATOR", "MISUSE_PREFIX",
+                                                "INTERNAL_ERROR_PREFIX")}
+
+
+LOG_FORMAT = call_log_format()
+
+
 def parse_cases(path):
     """Cases of one file: '=== name' starts a case, 'key: value' sets a field, 'key:' alone opens a
     block that runs to a line 'end'. A key may end in '.linux' or '.windows' to apply there only."""
@@ -189,9 +200,13 @@ class Runner:
         if mode == "closed":
             # The child starts with descriptor 1 closed, as a careless parent would leave it.
             command = ["sh", "-c", 'exec "$@" >&-', "sh"] + command
+        elif mode == "closed-both":
+            command = ["sh", "-c", 'exec "$@" >&- 2>&-', "sh"] + command
         timeout = float(field(case, "timeout", p, "60"))
         stdout_path = os.path.join(folder, "stdout")
         stderr_path = os.path.join(folder, "stderr")
+        if mode == "file":
+            env["STEAM_SIM_STDOUT"] = windows_path(stdout_path) if self.windows else stdout_path
 
         close_after = field(case, "close-after", p)
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
@@ -285,7 +300,11 @@ class Runner:
     def compare_log(self, case, log, values):
         p = self.options.platform
         lines = log.splitlines()
-        failures = [f"simulator reports misuse: {l}" for l in lines if l.startswith("sim: misuse")]
+        failures = [f"simulator reports misuse: {l}" for l in lines if l.startswith(LOG_FORMAT["MISUSE_PREFIX"])]
+        # Only the simulator writes there, so anything else came from somewhere it must not: a
+        # descriptor of the program's that landed on the log file, say.
+        failures += [f"simulator log holds a line that is no library call: {l[:200]!r}" for l in lines
+                     if not l.startswith((LOG_FORMAT["CALL_PREFIX"], LOG_FORMAT["MISUSE_PREFIX"]))]
         if field(case, "log", p) == "none" and lines:
             failures.append("the Steam library was called:\n" + "\n".join(lines[:5]))
         exact = field(case, "log-exact", p)

@@ -156,5 +156,41 @@ TEST(Download, PerItemFailuresEndOnlyTheirItem) {
             }));
 }
 
+TEST(Download, SteamsEndFinishesThePassThenEndsEveryActiveItem) {
+  // 103 (servers gone) is no end; 704 arrives in pass 21, where the 1 s limit is reached as well.
+  Session quitting(R"({
+      "items":[{"id":"5","state":1},{"id":"7","state":1},
+               {"id":"6","state":1,"script":[{"pass":21,"state":5,"install":{"folder":"f","size":3,"timestamp":0}}]}],
+      "callbacks":[{"pass":2,"id":103},
+                   {"pass":21,"id":3406,"appId":221100,"item":"7","result":16},{"pass":21,"id":704}]})");
+  EXPECT_FALSE(quitting.download({5, 6, 7}, 1));
+  EXPECT_EQ(quitting.recorder.events,
+            (std::vector<Event>{
+                Error{ErrorCode::Timeout, "download of 7 failed: Steam returned: operation timed out", "7"},
+                Progress{6, 3, 3},
+                Installed{6, "f"},
+                Error{ErrorCode::SteamNotRunning, "Steam is shutting down: workshop item 5 did not finish downloading", "5"},
+            }));
+  EXPECT_EQ(quitting.passes(), 21u);
+
+  // The first notice names the end.
+  Session lost(R"({"items":[{"id":"5","state":1},{"id":"6","state":0}],
+      "callbacks":[{"pass":2,"id":117,"bytes":"00"},{"pass":2,"id":704}]})");
+  EXPECT_FALSE(lost.download({5, 6}));
+  EXPECT_EQ(lost.recorder.events,
+            (std::vector<Event>{
+                Error{ErrorCode::SteamNotRunning, "lost the connection to the Steam client: workshop item 5 did not finish downloading", "5"},
+                Error{ErrorCode::SteamNotRunning, "lost the connection to the Steam client: workshop item 6 did not finish downloading", "6"},
+            }));
+  EXPECT_EQ(lost.passes(), 2u);
+
+  // An item completing in that pass still ends the run with success when it was the last.
+  Session last(R"({"items":[{"id":"6","state":1,"script":[
+      {"pass":2,"state":5,"install":{"folder":"f","size":3,"timestamp":0}}]}],
+      "callbacks":[{"pass":2,"id":704}]})");
+  EXPECT_TRUE(last.download({6}));
+  EXPECT_EQ(last.recorder.events, (std::vector<Event>{Progress{6, 3, 3}, Installed{6, "f"}}));
+}
+
 }  // namespace
 }  // namespace quennet

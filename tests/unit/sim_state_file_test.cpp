@@ -53,6 +53,18 @@ TEST(SimStateFile, ItemsComeBackExactly) {
   EXPECT_EQ(read[2].download_passes, 24u);
 }
 
+TEST(SimStateFile, ADownloadIsSavedWhereItStoodWhenSteamWent) {
+  Scenario scenario;
+  ASSERT_EQ(parse_scenario(R"({"items":[{"id":9,"download":{"size":100,"step":10}}],
+                                "steamQuits":{"pass":2}})",
+                           scenario),
+            "");
+  World world(std::move(scenario));
+  ASSERT_TRUE(world.download_item(9));
+  for (int pass = 0; pass < 5; ++pass) world.run_pass();
+  EXPECT_EQ(world.snapshot().at(0).download_passes, 2u);
+}
+
 TEST(SimStateFile, AnItemNoLongerSubscribedIsSavedRemoved) {
   ItemScenario left = item(1, STATE_INSTALLED | STATE_NEEDS_UPDATE);
   left.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "sim/call_log.h"
 #include "sim/control.h"
 #include "steam/flat_api.h"
 
@@ -53,7 +54,7 @@ std::size_t count_lines(const std::string& log, const std::string& prefix) {
   return count;
 }
 
-std::size_t misuse_count() { return count_lines(steam_sim::call_log(), "sim: misuse: "); }
+std::size_t misuse_count() { return count_lines(steam_sim::call_log(), steam_sim::MISUSE_PREFIX); }
 
 using Progress = std::pair<std::uint64_t, std::uint64_t>;
 
@@ -189,6 +190,35 @@ TEST(SimDownload, FailureStopsTheDownloadWithOneNotice) {
   for (int pass = 0; pass < 10; ++pass) EXPECT_TRUE(steam.pass().empty());
   EXPECT_EQ(steam.state(10), 0u) << "a refused download never starts";
   EXPECT_EQ(misuse_count(), 0u);
+}
+
+TEST(SimSteamQuits, NoticesAtItsPassThenAClosedClient) {
+  Caller quits(R"({"items":[{"id":9,"download":{"size":100,"step":10}},{"id":10,"state":1,"unsubscribe":{"afterPasses":2}}],
+                   "steamQuits":{"pass":2}})");
+  ASSERT_TRUE(SteamAPI_ISteamUGC_DownloadItem(quits.ugc, 9, true));
+  const SteamAPICall_t pending = SteamAPI_ISteamUGC_UnsubscribeItem(quits.ugc, 10);
+  EXPECT_TRUE(quits.pass().empty());
+  const std::vector<Message> notices = quits.pass();
+  ASSERT_EQ(notices.size(), 2u);  // the unsubscribe's completion, then Steam's notice
+  EXPECT_EQ(notices[1].id, 704);
+  EXPECT_EQ(quits.progress(9), Progress(20, 100)) << "the pass of the notice still answers";
+
+  EXPECT_TRUE(quits.pass().empty()) << "nothing moves once Steam has gone";
+  bool io_failure = false;
+  EXPECT_FALSE(quits.fetch(pending, 12, 1315, io_failure).empty()) << "completed before it went";
+  EXPECT_EQ(quits.state(9), 0u);
+  EXPECT_EQ(quits.progress(9).first, ~0ULL);
+  EXPECT_FALSE(SteamAPI_ISteamUGC_DownloadItem(quits.ugc, 9, true));
+  EXPECT_EQ(SteamAPI_ISteamUGC_SubscribeItem(quits.ugc, 9), 0u);
+  EXPECT_EQ(SteamAPI_ISteamUser_GetSteamID(SteamAPI_SteamUser_v023()), 0u);
+  EXPECT_STREQ(SteamAPI_ISteamFriends_GetPersonaName(SteamAPI_SteamFriends_v018()), "");
+  EXPECT_EQ(misuse_count(), 0u);
+
+  Caller crashes(R"({"steamQuits":{"pass":1,"crash":true}})");
+  const std::vector<Message> crash = crashes.pass();
+  ASSERT_EQ(crash.size(), 2u);
+  EXPECT_EQ(crash[0].id, 103);
+  EXPECT_EQ(crash[1].id, 117);
 }
 
 TEST(SimCallResult, CompletesAfterItsPassesAndIsFetchedOnceAsTheOutcomeSays) {

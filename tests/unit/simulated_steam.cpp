@@ -6,6 +6,7 @@
 #include "main/run.h"
 #include "platform/environment.h"
 #include "protocol/json.h"
+#include "sim/call_log.h"
 #include "sim/control.h"
 #include "support/arguments.h"
 #include "steam/download_failures.h"
@@ -108,7 +109,7 @@ std::vector<std::string> calls_of(const std::vector<std::string>& log,
   for (const std::string& line : log) {
     for (const std::string_view prefix : prefixes) {
       if (line.rfind(prefix, 0) != 0) continue;
-      calls.push_back(line.substr(0, line.find(" -> ")));
+      calls.push_back(line.substr(0, line.find(steam_sim::RESULT_SEPARATOR)));
       break;
     }
   }

@@ -57,5 +57,31 @@ TEST(Unsubscribe, OutcomesAreLookedAtBeforeTheLimit) {
   EXPECT_EQ(run.passes(), 601u);
 }
 
+TEST(Unsubscribe, SteamsEndTakesThatPassOutcomesThenEndsTheRest) {
+  Session lost(R"({"items":[
+      {"id":"5","unsubscribe":{"never":true}},
+      {"id":"6","unsubscribe":{"afterPasses":2}},
+      {"id":"7","unsubscribe":{"result":2,"afterPasses":2}},
+      {"id":"8","unsubscribe":{"never":true}}],
+      "callbacks":[{"pass":1,"id":103},{"pass":2,"id":117,"bytes":"00"}]})");
+  EXPECT_FALSE(lost.unsubscribe({5, 6, 7, 8}));
+  EXPECT_EQ(lost.recorder.events,
+            (std::vector<Event>{
+                Error{ErrorCode::Unknown, "unsubscribing 7 failed: Steam returned: a generic failure from the steamworks API", "7"},
+                Error{ErrorCode::SteamNotRunning, "lost the connection to the Steam client: unsubscribing 5 was not confirmed", "5"},
+                Error{ErrorCode::SteamNotRunning, "lost the connection to the Steam client: unsubscribing 8 was not confirmed", "8"},
+            }));
+  EXPECT_EQ(lost.passes(), 2u);
+
+  Session quitting(R"({"items":[{"id":"5","unsubscribe":{"never":true}}],"callbacks":[{"pass":3,"id":704}]})");
+  EXPECT_FALSE(quitting.unsubscribe({5}));
+  EXPECT_EQ(quitting.recorder.events, (std::vector<Event>{Error{
+                                          ErrorCode::SteamNotRunning, "Steam is shutting down: unsubscribing 5 was not confirmed", "5"}}));
+
+  Session confirmed(R"({"items":[{"id":"5","unsubscribe":{"afterPasses":3}}],"callbacks":[{"pass":3,"id":704}]})");
+  EXPECT_TRUE(confirmed.unsubscribe({5}));
+  EXPECT_TRUE(confirmed.recorder.events.empty());
+}
+
 }  // namespace
 }  // namespace quennet
