@@ -66,12 +66,18 @@ struct ScriptStep {
   std::optional<bool> accept_download;
 };
 
-struct ItemScenario {
-  PublishedFileId_t id = 0;
+// What the client's item queries answer for one item at a moment. A scenario gives an item's first
+// facts, the world changes them as passes go by, and the state file keeps them between runs.
+struct ItemFacts {
   std::uint32_t state = 0;
   std::optional<InstallInfo> install;
   std::optional<DownloadInfo> download_info;
   bool accept_download = true;
+};
+
+struct ItemScenario {
+  PublishedFileId_t id = 0;
+  ItemFacts facts;
   std::optional<DownloadModel> download;
   CallOutcome subscribe;
   CallOutcome unsubscribe;

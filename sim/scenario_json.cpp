@@ -266,14 +266,15 @@ void read_item_world(const Fields& fields, ItemScenario& item) {
   // Every other key has a default; an item without an id is surely a mistake.
   if (!fields.get("id")) fail(fields.path(), "missing \"id\"");
   fields.id("id", item.id);
-  fields.unsigned_int("state", item.state);
+  ItemFacts& facts = item.facts;
+  fields.unsigned_int("state", facts.state);
   if (const Json* install = fields.get("install")) {
-    item.install = read_optional_install(*install, fields.path_of("install"), item.id);
+    facts.install = read_optional_install(*install, fields.path_of("install"), item.id);
   }
   if (const Json* info = fields.get("downloadInfo")) {
-    item.download_info = read_optional_download_info(*info, fields.path_of("downloadInfo"));
+    facts.download_info = read_optional_download_info(*info, fields.path_of("downloadInfo"));
   }
-  fields.flag("acceptDownload", item.accept_download);
+  fields.flag("acceptDownload", facts.accept_download);
 }
 
 ItemScenario read_item(const Json& value, const std::string& path) {

@@ -28,10 +28,7 @@ World::World(Scenario scenario) : scenario_(std::move(scenario)) {
   for (const ItemScenario& setup : scenario_.items) {
     Item& entry = items_[setup.id];
     entry.setup = setup;
-    entry.state = setup.state;
-    entry.install = setup.install;
-    entry.download_info = setup.download_info;
-    entry.accept_download = setup.accept_download;
+    entry.facts = setup.facts;
     for (const ScriptStep& step : setup.script)
       scripts_.emplace(step.pass, std::pair(setup.id, step));
     if (setup.download && setup.download_passes) {
@@ -61,12 +58,12 @@ const World::Item* World::find(PublishedFileId_t id) const {
 
 std::uint32_t World::item_state(PublishedFileId_t id) const {
   const Item* entry = find(id);
-  return entry ? entry->state : 0;
+  return entry ? entry->facts.state : 0;
 }
 
 const InstallInfo* World::install_info(PublishedFileId_t id) const {
   const Item* entry = find(id);
-  return entry && entry->install ? &*entry->install : nullptr;
+  return entry && entry->facts.install ? &*entry->facts.install : nullptr;
 }
 
 std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
@@ -77,7 +74,7 @@ std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
   if (entry->download_start && download_passes(*entry) > 0) {
     return DownloadInfo{downloaded(*entry), entry->setup.download->size};
   }
-  return entry->download_info;
+  return entry->facts.download_info;
 }
 
 std::uint64_t World::download_passes(const Item& entry) const {
@@ -94,9 +91,9 @@ std::uint64_t World::downloaded(const Item& entry) const {
 
 bool World::download_item(PublishedFileId_t id) {
   Item& entry = item(id);
-  if (!entry.accept_download) return false;
-  if (entry.setup.download && !entry.download_start && !installed_and_up_to_date(entry.state)) {
-    entry.state |= STATE_SUBSCRIBED | STATE_DOWNLOAD_PENDING;
+  if (!entry.facts.accept_download) return false;
+  if (entry.setup.download && !entry.download_start && !installed_and_up_to_date(entry.facts.state)) {
+    entry.facts.state |= STATE_SUBSCRIBED | STATE_DOWNLOAD_PENDING;
     entry.download_start = pass_;
     entry.download_before = 0;
     downloads_.push_back(id);
@@ -137,10 +134,10 @@ void World::apply_scripts() {
   for (auto step = first; step != last; ++step) {
     Item& entry = item(step->second.first);
     const ScriptStep& change = step->second.second;
-    if (change.state) entry.state = *change.state;
-    if (change.install) entry.install = *change.install;
-    if (change.download_info) entry.download_info = *change.download_info;
-    if (change.accept_download) entry.accept_download = *change.accept_download;
+    if (change.state) entry.facts.state = *change.state;
+    if (change.install) entry.facts.install = *change.install;
+    if (change.download_info) entry.facts.download_info = *change.download_info;
+    if (change.accept_download) entry.facts.accept_download = *change.accept_download;
   }
   scripts_.erase(first, last);
 }
@@ -153,9 +150,9 @@ void World::complete_calls(std::vector<Message>& notices) {
     if (outcome.result == 1) {
       Item& entry = item(done.item);
       if (done.subscribe) {
-        entry.state |= STATE_SUBSCRIBED;
+        entry.facts.state |= STATE_SUBSCRIBED;
       } else {
-        entry.state &= ~STATE_SUBSCRIBED;
+        entry.facts.state &= ~STATE_SUBSCRIBED;
       }
     }
     const std::int32_t result_id = done.subscribe ? SUBSCRIBE_RESULT_ID : UNSUBSCRIBE_RESULT_ID;
@@ -177,18 +174,18 @@ void World::advance_downloads(std::vector<Message>& notices) {
     const DownloadModel& model = *entry.setup.download;
     const std::uint64_t k = download_passes(entry);
     if (model.fail_at_pass != 0 && k == model.fail_at_pass) {
-      entry.state &= ~(STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING);
+      entry.facts.state &= ~(STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING);
       entry.download_start.reset();
       notices.push_back(notice(DOWNLOAD_RESULT_ID,
                                download_result_notice(model.fail_app_id, id, model.fail_result)));
       return false;
     }
-    entry.state = (entry.state & ~STATE_DOWNLOAD_PENDING) | STATE_DOWNLOADING;
+    entry.facts.state = (entry.facts.state & ~STATE_DOWNLOAD_PENDING) | STATE_DOWNLOADING;
     if (downloaded(entry) < model.size) return true;
 
-    entry.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-    entry.install = InstallInfo{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
-    entry.download_info = DownloadInfo{model.size, model.size};
+    entry.facts.state = STATE_SUBSCRIBED | STATE_INSTALLED;
+    entry.facts.install = InstallInfo{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
+    entry.facts.download_info = DownloadInfo{model.size, model.size};
     entry.download_start.reset();
     notices.push_back(notice(DOWNLOAD_RESULT_ID, download_result_notice(DAYZ_APP_ID, id, 1)));
     return false;
@@ -238,10 +235,7 @@ std::vector<ItemScenario> World::snapshot() const {
   for (const auto& [id, entry] : items_) {
     ItemScenario now;
     now.id = id;
-    now.state = entry.state;
-    now.install = entry.install;
-    now.download_info = entry.download_info;
-    now.accept_download = entry.accept_download;
+    now.facts = entry.facts;
     if (entry.download_start) now.download_passes = download_passes(entry);
     items.push_back(std::move(now));
   }

@@ -51,10 +51,7 @@ class World {
  private:
   struct Item {
     ItemScenario setup;
-    std::uint32_t state = 0;
-    std::optional<InstallInfo> install;
-    std::optional<DownloadInfo> download_info;
-    bool accept_download = true;
+    ItemFacts facts;  // as they stand now
     std::optional<std::uint64_t> download_start;  // the pass count when the running download began
     std::uint64_t download_before = 0;  // passes it had run in earlier runs (from a state file)
   };

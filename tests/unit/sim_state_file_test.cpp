@@ -17,7 +17,7 @@ namespace {
 ItemScenario item(PublishedFileId_t id, std::uint32_t state) {
   ItemScenario entry;
   entry.id = id;
-  entry.state = state;
+  entry.facts.state = state;
   return entry;
 }
 
@@ -29,38 +29,38 @@ std::vector<ItemScenario> round_trip(const std::vector<ItemScenario>& items) {
 
 TEST(SimStateFile, ItemsComeBackExactly) {
   ItemScenario installed = item(18446744073709551615ULL, STATE_SUBSCRIBED | STATE_INSTALLED);
-  installed.install = InstallInfo{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
+  installed.facts.install = InstallInfo{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
                                   18446744073709551615ULL, 4294967295U};
-  installed.download_info = DownloadInfo{5, 9007199254740993ULL};
-  installed.accept_download = false;
+  installed.facts.download_info = DownloadInfo{5, 9007199254740993ULL};
+  installed.facts.accept_download = false;
   ItemScenario filled = item(7, STATE_SUBSCRIBED | STATE_INSTALLED);
-  filled.install = InstallInfo{"", 'A', 1, 2};
+  filled.facts.install = InstallInfo{"", 'A', 1, 2};
   ItemScenario downloading = item(8, STATE_SUBSCRIBED | STATE_DOWNLOADING);
   downloading.download_passes = 24;
 
   const std::vector<ItemScenario> read = round_trip({installed, filled, downloading});
   ASSERT_EQ(read.size(), 3u);
   EXPECT_EQ(read[0].id, installed.id);
-  EXPECT_EQ(read[0].state, installed.state);
-  ASSERT_TRUE(read[0].install);
-  EXPECT_EQ(read[0].install->folder, installed.install->folder);
-  EXPECT_EQ(read[0].install->size, installed.install->size);
-  EXPECT_EQ(read[0].install->timestamp, installed.install->timestamp);
-  EXPECT_EQ(read[0].download_info->total, 9007199254740993ULL);
-  EXPECT_FALSE(read[0].accept_download);
+  EXPECT_EQ(read[0].facts.state, installed.facts.state);
+  ASSERT_TRUE(read[0].facts.install);
+  EXPECT_EQ(read[0].facts.install->folder, installed.facts.install->folder);
+  EXPECT_EQ(read[0].facts.install->size, installed.facts.install->size);
+  EXPECT_EQ(read[0].facts.install->timestamp, installed.facts.install->timestamp);
+  EXPECT_EQ(read[0].facts.download_info->total, 9007199254740993ULL);
+  EXPECT_FALSE(read[0].facts.accept_download);
   EXPECT_FALSE(read[0].download_passes);
-  EXPECT_EQ(read[1].install->fill, 'A');
+  EXPECT_EQ(read[1].facts.install->fill, 'A');
   EXPECT_EQ(read[2].download_passes, 24u);
 }
 
 TEST(SimStateFile, AnItemNoLongerSubscribedIsSavedRemoved) {
   ItemScenario left = item(1, STATE_INSTALLED | STATE_NEEDS_UPDATE);
-  left.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};
-  left.download_info = DownloadInfo{10, 10};
+  left.facts.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};
+  left.facts.download_info = DownloadInfo{10, 10};
   const std::vector<ItemScenario> read = round_trip({left});
-  EXPECT_EQ(read[0].state, 0u);
-  EXPECT_FALSE(read[0].install);
-  EXPECT_FALSE(read[0].download_info);
+  EXPECT_EQ(read[0].facts.state, 0u);
+  EXPECT_FALSE(read[0].facts.install);
+  EXPECT_FALSE(read[0].facts.download_info);
 }
 
 TEST(SimStateFile, MistakesAreNamedWhereTheyAre) {
@@ -120,8 +120,8 @@ TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
 
   Scenario second = demo_scenario();
   ASSERT_EQ(load_state(file, second), "");
-  EXPECT_EQ(second.items[1].state, STATE_SUBSCRIBED | STATE_INSTALLED);
-  EXPECT_EQ(second.items[1].install->size, 48000000u);
+  EXPECT_EQ(second.items[1].facts.state, STATE_SUBSCRIBED | STATE_INSTALLED);
+  EXPECT_EQ(second.items[1].facts.install->size, 48000000u);
   file.lock.reset();
 
   std::ofstream(folder / "state.json", std::ios::trunc) << "{";
