@@ -22,8 +22,10 @@ std::string fit_message(std::string text) {
 
 Scenario demo_scenario() {
   // A logged-in player and three items: one installed and up to date, one that downloads in ten
-  // steps over 60 passes, one whose download fails at its 20th pass.
+  // steps over 60 passes, one whose download fails at its 20th pass. Downloads take turns, as with
+  // the real client.
   Scenario demo;
+  demo.download_queue = true;
 
   ItemScenario installed;
   installed.id = 1111111111;

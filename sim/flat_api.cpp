@@ -388,7 +388,7 @@ bool SteamAPI_ISteamUGC_DownloadItem(SteamUGCObject* ugc, PublishedFileId_t item
                                      bool high_priority) {
   return guarded(false, [&](Sim& sim) {
     const char* function = "SteamAPI_ISteamUGC_DownloadItem";
-    const bool accepted = through_ugc(sim, function, ugc) && sim.world->download_item(item);
+    const bool accepted = through_ugc(sim, function, ugc) && sim.world->download_item(item, high_priority);
     sim.log.line(std::string(function) + " " + std::to_string(item) + " " + text(high_priority) +
                  " -> " + text(accepted));
     return accepted;

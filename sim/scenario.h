@@ -82,9 +82,11 @@ struct ItemScenario {
   CallOutcome subscribe;
   CallOutcome unsubscribe;
   std::vector<ScriptStep> script;
-  // From a state file: the download was running for this many passes when the last run ended, and
+  // From a state file: the download was under way for this many passes when the last run ended, and
   // goes on from there.
   std::optional<std::uint64_t> download_passes;
+  // From a state file, with the download queue: the download's place in it (0: the one running).
+  std::optional<std::uint32_t> queue_place;
 };
 
 // A callback message queued at a pass, its data already laid out.
@@ -107,6 +109,8 @@ struct Scenario {
   HSteamPipe pipe = 1;
   std::vector<ItemScenario> items;
   std::vector<ScheduledMessage> callbacks;
+  // Downloads run one at a time, as with the real client, instead of all at once.
+  bool download_queue = false;
 };
 
 // Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.

@@ -351,7 +351,8 @@ ScheduledMessage read_callback(const Json& value, const std::string& path) {
 
 Scenario read_scenario(const Json& document) {
   const Fields fields(document, "",
-                      {"init", "account", "interfaces", "pipe", "items", "callbacks"});
+                      {"init", "account", "interfaces", "pipe", "items", "callbacks",
+                       "downloadQueue"});
   Scenario scenario;
   if (const Json* init = fields.get("init")) {
     const Fields init_fields(*init, fields.path_of("init"), {"result", "message", "messageBytes"});
@@ -381,6 +382,7 @@ Scenario read_scenario(const Json& document) {
     interface_fields.flag("friends", scenario.friends);
   }
   fields.signed_int("pipe", scenario.pipe);
+  fields.flag("downloadQueue", scenario.download_queue);
 
   if (const Json* items = fields.get("items")) {
     std::set<PublishedFileId_t> seen;
@@ -405,7 +407,8 @@ Scenario read_scenario(const Json& document) {
 // string, the state, a folder of its own), and how far a running download had gone.
 ItemScenario read_saved_item(const Json& value, const std::string& path) {
   const Fields fields(value, path,
-                      {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses"});
+                      {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses",
+                       "queuePlace"});
   const Json* id = fields.get("id");
   if (id == nullptr || !id->is_string()) fail(fields.path_of("id"), "expected a string of digits");
   if (!fields.get("state")) fail(path, "\"state\" is missing");
@@ -419,6 +422,10 @@ ItemScenario read_saved_item(const Json& value, const std::string& path) {
   if (const Json* passes = fields.get("downloadPasses")) {
     item.download_passes = unsigned_number(*passes, fields.path_of("downloadPasses"), 0,
                                            std::numeric_limits<std::uint64_t>::max());
+  }
+  if (const Json* place = fields.get("queuePlace")) {
+    item.queue_place = static_cast<std::uint32_t>(
+        unsigned_number(*place, fields.path_of("queuePlace"), 0, UINT32_MAX));
   }
   return item;
 }

@@ -64,6 +64,7 @@ void lay_over(Scenario& scenario, const ItemScenario& saved) {
   listed->facts = saved.facts;
   // A download goes on only where the scenario still has a model for it.
   listed->download_passes = listed->download ? saved.download_passes : std::nullopt;
+  listed->queue_place = saved.queue_place;
 }
 
 std::string read_whole_file(const std::string& path, std::string& contents, bool& missing) {
@@ -103,6 +104,7 @@ std::string state_json(const std::vector<ItemScenario>& items) {
                                                  : Json(nullptr);
     object["acceptDownload"] = facts.accept_download;
     if (item.download_passes) object["downloadPasses"] = *item.download_passes;
+    if (item.queue_place) object["queuePlace"] = *item.queue_place;
     list.push_back(std::move(object));
   }
   return Json{{"steamSimState", STATE_FORMAT}, {"items", std::move(list)}}.dump(1) + "\n";

@@ -29,8 +29,9 @@ class World {
   const InstallInfo* install_info(PublishedFileId_t id) const;
   std::optional<DownloadInfo> download_info(PublishedFileId_t id) const;
 
-  // What DownloadItem returns; starts the item's download model when there is one to start.
-  bool download_item(PublishedFileId_t id);
+  // What DownloadItem returns; starts the item's download model when there is one to start. With
+  // the download queue, a high-priority request moves the item to the front.
+  bool download_item(PublishedFileId_t id, bool high_priority);
 
   // Returns the call's handle; its result completes after the item's outcome says.
   SteamAPICall_t subscribe(PublishedFileId_t id) { return start_call(id, true); }
@@ -52,8 +53,9 @@ class World {
   struct Item {
     ItemScenario setup;
     ItemFacts facts;  // as they stand now
-    std::optional<std::uint64_t> download_start;  // the pass count when the running download began
-    std::uint64_t download_before = 0;  // passes it had run in earlier runs (from a state file)
+    // While a download is under way (running or waiting its turn): the passes it has run, in this
+    // run and earlier ones.
+    std::optional<std::uint64_t> download_passes;
   };
 
   struct PendingCall {
@@ -73,8 +75,9 @@ class World {
   const Item* find(PublishedFileId_t id) const;
   SteamAPICall_t start_call(PublishedFileId_t id, bool subscribe);
   SteamAPICall_t next_handle();
-  std::uint64_t download_passes(const Item& item) const;
   std::uint64_t downloaded(const Item& item) const;
+  void queue_download(PublishedFileId_t id, bool high_priority);
+  bool advance_download(PublishedFileId_t id, std::vector<Message>& notices);
 
   void apply_scripts();
   void complete_calls(std::vector<Message>& notices);
@@ -88,7 +91,9 @@ class World {
   std::multimap<std::uint64_t, std::size_t> scheduled_;  // by pass: index into scenario_.callbacks
   std::multimap<std::uint64_t, PendingCall> pending_;    // by due pass, in call order
   std::multimap<std::pair<SteamAPICall_t, std::int32_t>, CompletedCall> completed_;
-  std::vector<PublishedFileId_t> downloads_;  // running, in the order they started
+  // Under way, in the order they started; with the download queue, in the queue's order, the first
+  // running and the others waiting.
+  std::vector<PublishedFileId_t> downloads_;
   std::set<SteamAPICall_t> forced_handles_;
   SteamAPICall_t next_handle_ = 1000;
   Mailbox mailbox_;

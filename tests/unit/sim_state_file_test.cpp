@@ -101,6 +101,34 @@ TEST(SimStateFile, ARunningDownloadGoesOnWhereItStopped) {
   EXPECT_FALSE(world.snapshot()[0].download_passes);
 }
 
+TEST(SimStateFile, TheDownloadQueueGoesOnInItsOrder) {
+  Scenario scenario;
+  scenario.download_queue = true;
+  for (const PublishedFileId_t id : {51, 52}) {
+    ItemScenario queued = item(id, 0);
+    queued.download = DownloadModel{100, 10, 1, "/mods"};
+    scenario.items.push_back(queued);
+  }
+  World first{Scenario(scenario)};
+  ASSERT_TRUE(first.download_item(51, false));
+  ASSERT_TRUE(first.download_item(52, true));  // runs first
+  first.run_pass();
+
+  std::vector<ItemScenario> saved;
+  ASSERT_EQ(parse_state(state_json(first.snapshot()), saved), "");
+  ASSERT_EQ(saved.size(), 2u);
+  for (std::size_t i = 0; i < saved.size(); ++i) {  // both in id order
+    scenario.items[i].facts = saved[i].facts;
+    scenario.items[i].download_passes = saved[i].download_passes;
+    scenario.items[i].queue_place = saved[i].queue_place;
+  }
+  World second(std::move(scenario));
+  second.run_pass();
+  EXPECT_EQ(second.download_info(52)->done, 20u) << "the running download goes on";
+  EXPECT_EQ(second.download_info(51)->total, 0u) << "the waiting one still waits";
+  EXPECT_EQ(second.item_state(51), STATE_SUBSCRIBED | STATE_NEEDS_UPDATE | STATE_DOWNLOAD_PENDING);
+}
+
 TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("sim-state-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
@@ -112,7 +140,7 @@ TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
   ASSERT_EQ(load_state(file, first), "");  // missing: the scenario as it is
   EXPECT_TRUE(file.lock);
   World world(std::move(first));
-  ASSERT_TRUE(world.download_item(2222222222));
+  ASSERT_TRUE(world.download_item(2222222222, true));
   for (int pass = 0; pass < 60; ++pass) world.run_pass();
   ASSERT_EQ(save_state(file, world), "");
   EXPECT_FALSE(file.lock);
