@@ -55,6 +55,9 @@ struct CallOutcome {
   bool fetch_fails = false;  // GetAPICallResult never hands out the result
   std::optional<SteamAPICall_t> handle;
   std::optional<std::uint32_t> result_size;  // default: the record's natural size
+  // An unsubscribe that succeeds but leaves the item subscribed until the run ends, as the real
+  // client removes items only once the game has quit.
+  bool removed_at_exit = false;
 };
 
 // Changes to an item at the start of a pass; absent members leave it as it is.
@@ -98,6 +101,16 @@ struct ScheduledMessage {
   bool null_data = false;            // data address 0
 };
 
+// A flat function that takes its time: each call of it from pass `from_pass` on (the RunFrame that
+// runs that pass and every call after it; 0: from the very first call) waits `ms` milliseconds, or
+// for good, before it answers.
+struct BlockingCall {
+  std::string function;
+  std::uint64_t from_pass = 0;
+  std::uint32_t ms = 0;
+  bool forever = false;
+};
+
 struct Scenario {
   std::int32_t init_result = 0;
   std::string init_message;
@@ -111,6 +124,10 @@ struct Scenario {
   std::vector<ScheduledMessage> callbacks;
   // Downloads run one at a time, as with the real client, instead of all at once.
   bool download_queue = false;
+  // Not logged on to Steam's servers: DownloadItem refuses and every subscribe fails with result 3,
+  // while the item queries still answer from what is on disk.
+  bool offline = false;
+  std::vector<BlockingCall> blocking_calls;
 };
 
 // Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.

@@ -95,7 +95,7 @@ std::uint64_t World::downloaded(const Item& entry) const {
 
 bool World::download_item(PublishedFileId_t id, bool high_priority) {
   Item& entry = item(id);
-  if (!entry.facts.accept_download) return false;
+  if (scenario_.offline || !entry.facts.accept_download) return false;
   if (!entry.setup.download) return true;
   if (entry.download_passes) {
     // Under way already: only a high-priority request in the queue changes anything.
@@ -136,7 +136,9 @@ SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
   const CallOutcome& outcome = subscribe ? entry.setup.subscribe : entry.setup.unsubscribe;
   const SteamAPICall_t handle = outcome.handle ? *outcome.handle : next_handle();
   if (!outcome.never) {
-    pending_.emplace(pass_ + outcome.after_passes, PendingCall{handle, id, subscribe, outcome});
+    PendingCall call{handle, id, subscribe, outcome};
+    if (subscribe && scenario_.offline) call.outcome.result = 3;  // no connection
+    pending_.emplace(pass_ + outcome.after_passes, call);
   }
   return handle;
 }
@@ -175,6 +177,9 @@ void World::complete_calls(std::vector<Message>& notices) {
       Item& entry = item(done.item);
       if (done.subscribe) {
         entry.facts.state |= STATE_SUBSCRIBED;
+        entry.removed_at_exit = false;
+      } else if (outcome.removed_at_exit) {
+        entry.removed_at_exit = true;
       } else {
         entry.facts.state &= ~STATE_SUBSCRIBED;
       }
@@ -269,6 +274,7 @@ std::vector<ItemScenario> World::snapshot() const {
     ItemScenario now;
     now.id = id;
     now.facts = entry.facts;
+    if (entry.removed_at_exit) now.facts.state &= ~STATE_SUBSCRIBED;
     now.download_passes = entry.download_passes;
     if (scenario_.download_queue && entry.download_passes) {
       const auto place = std::find(downloads_.begin(), downloads_.end(), id) - downloads_.begin();

@@ -24,6 +24,7 @@ class World {
 
   const Scenario& scenario() const { return scenario_; }
   Mailbox& mailbox() { return mailbox_; }
+  std::uint64_t passes() const { return pass_; }
 
   std::uint32_t item_state(PublishedFileId_t id) const;
   const InstallInfo* install_info(PublishedFileId_t id) const;
@@ -45,8 +46,8 @@ class World {
   bool fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* buffer, std::size_t size,
                     bool& io_failure);
 
-  // Every item as it stands now (state, install and download information, and how far a running
-  // download has got), for the state file.
+  // Every item as the run would leave it if it ended now (state, install and download information,
+  // and how far a download under way has got), for the state file.
   std::vector<ItemScenario> snapshot() const;
 
  private:
@@ -56,6 +57,7 @@ class World {
     // While a download is under way (running or waiting its turn): the passes it has run, in this
     // run and earlier ones.
     std::optional<std::uint64_t> download_passes;
+    bool removed_at_exit = false;  // unsubscribed, but still subscribed until the run ends
   };
 
   struct PendingCall {

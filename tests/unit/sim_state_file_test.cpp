@@ -129,6 +129,24 @@ TEST(SimStateFile, TheDownloadQueueGoesOnInItsOrder) {
   EXPECT_EQ(second.item_state(51), STATE_SUBSCRIBED | STATE_NEEDS_UPDATE | STATE_DOWNLOAD_PENDING);
 }
 
+TEST(SimStateFile, AnUnsubscribeThatWaitsForTheGameToQuitIsSavedCarriedOut) {
+  Scenario scenario;
+  ItemScenario kept = item(61, STATE_SUBSCRIBED | STATE_INSTALLED);
+  kept.facts.install = InstallInfo{"/mods/61", std::nullopt, 10, 20};
+  kept.unsubscribe.removed_at_exit = true;
+  scenario.items.push_back(kept);
+  World world(std::move(scenario));
+  world.unsubscribe(61);
+  world.run_pass();
+  EXPECT_EQ(world.item_state(61), STATE_SUBSCRIBED | STATE_INSTALLED) << "until the run ends";
+  ASSERT_TRUE(world.install_info(61));
+
+  std::vector<ItemScenario> saved;
+  ASSERT_EQ(parse_state(state_json(world.snapshot()), saved), "");
+  EXPECT_EQ(saved[0].facts.state, 0u) << "Steam removes it once the game has quit";
+  EXPECT_FALSE(saved[0].facts.install);
+}
+
 TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("sim-state-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));

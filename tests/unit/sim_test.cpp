@@ -356,6 +356,12 @@ TEST(SimScenario, MistakesAreNamedWhereTheyAreAndFailInitialisation) {
       {R"({"callbacks":[{"pass":0,"id":1}]})", "callbacks[0].pass: "},
       {R"({"callbacks":[{"pass":1,"bytes":"00","item":"5"}]})", "callbacks[0]: mixes"},
       {R"({"callbacks":[{"pass":1,"id":1,"size":2000000}]})", "callbacks[0].size: "},
+      {R"({"items":[{"id":1,"subscribe":{"result":"diskfull"}}]})",
+       "items[0].subscribe.result: expected a result code or one of \"generic\", \"deleted\""},
+      {R"({"items":[{"id":1,"subscribe":{"removedAtExit":true}}]})", "items[0].subscribe: unknown key"},
+      {R"({"blockingCalls":[{"call":"SteamAPI_RunFrame"}]})", "blockingCalls[0].call: "},
+      {R"({"blockingCalls":[{"call":"SteamAPI_Shutdown","ms":5,"forever":true}]})",
+       "blockingCalls[0]: give either"},
   };
   for (const auto& [json, where] : cases) {
     const std::string error = steam_sim::load_scenario(json);
