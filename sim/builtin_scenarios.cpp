@@ -22,13 +22,15 @@ std::string fit_message(std::string text) {
 
 Scenario demo_scenario() {
   // A logged-in player and three items: one installed and up to date, one that downloads in ten
-  // steps over 60 passes, one whose download fails at its 20th pass.
+  // steps over 60 passes, one whose download fails at its 20th pass. Downloads take turns, as with
+  // the real client.
   Scenario demo;
+  demo.download_queue = true;
 
   ItemScenario installed;
   installed.id = 1111111111;
-  installed.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-  installed.install = InstallInfo{os::default_item_folder(installed.id), std::nullopt, 1234567,
+  installed.facts.state = STATE_SUBSCRIBED | STATE_INSTALLED;
+  installed.facts.install = InstallInfo{os::default_item_folder(installed.id), std::nullopt, 1234567,
                                   INSTALL_TIMESTAMP};
   demo.items.push_back(installed);
 

@@ -4,9 +4,11 @@
 #include "steam/flat_api.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <thread>
 
 #include "sim/os.h"
 #include "sim/sim.h"
@@ -76,8 +78,23 @@ std::string environment_text(const char* name) {
   return escaped;
 }
 
+// Makes a call of `function` wait as the scenario's blocking calls say. The RunFrame that runs a
+// pass counts as a call of that pass.
+void wait_if_blocking(Sim& sim, const char* function) {
+  const bool runs_pass = std::strcmp(function, "SteamAPI_ManualDispatch_RunFrame") == 0;
+  const std::uint64_t pass = sim.world->pass() + (runs_pass ? 1 : 0);
+  for (const BlockingCall& call : sim.world->scenario().blocking_calls) {
+    if (call.function != function || pass < call.from_pass) continue;
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(call.forever ? 60000 : call.ms));
+    } while (call.forever);
+  }
+}
+
 // Whether the library is initialised and not yet shut down; logs misuse by `function` otherwise.
+// Every call but SteamAPI_InitFlat asks this first, and so first waits where the scenario says.
 bool running(Sim& sim, const char* function) {
+  wait_if_blocking(sim, function);
   switch (sim.phase) {
     case Phase::Running:
       return true;
@@ -161,6 +178,7 @@ void print_due(const Scenario& scenario, std::optional<std::uint64_t> pass) {
 
 std::int32_t SteamAPI_InitFlat(char* message) {
   return guarded<std::int32_t>(1, [&](Sim& sim) {
+    wait_if_blocking(sim, "SteamAPI_InitFlat");
     const Scenario& scenario = sim.world->scenario();
     print_due(scenario, std::nullopt);
     std::int32_t result = scenario.init_result;
@@ -403,7 +421,7 @@ bool SteamAPI_ISteamUGC_DownloadItem(SteamUGCObject* ugc, PublishedFileId_t item
                                      bool high_priority) {
   return guarded(false, [&](Sim& sim) {
     const char* function = "SteamAPI_ISteamUGC_DownloadItem";
-    const bool accepted = through_ugc(sim, function, ugc) && sim.world->download_item(item);
+    const bool accepted = through_ugc(sim, function, ugc) && sim.world->download_item(item, high_priority);
     sim.log.line(std::string(function) + " " + std::to_string(item) + " " + text(high_priority) +
                  RESULT_SEPARATOR + text(accepted));
     return accepted;

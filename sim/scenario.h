@@ -55,6 +55,9 @@ struct CallOutcome {
   bool fetch_fails = false;  // GetAPICallResult never hands out the result
   std::optional<SteamAPICall_t> handle;
   std::optional<std::uint32_t> result_size;  // default: the record's natural size
+  // An unsubscribe that succeeds but leaves the item subscribed until the run ends, as the real
+  // client removes items only once the game has quit.
+  bool removed_at_exit = false;
 };
 
 // Changes to an item at the start of a pass; absent members leave it as it is.
@@ -66,19 +69,27 @@ struct ScriptStep {
   std::optional<bool> accept_download;
 };
 
-struct ItemScenario {
-  PublishedFileId_t id = 0;
+// What the client's item queries answer for one item at a moment. A scenario gives an item's first
+// facts, the world changes them as passes go by, and the state file keeps them between runs.
+struct ItemFacts {
   std::uint32_t state = 0;
   std::optional<InstallInfo> install;
   std::optional<DownloadInfo> download_info;
   bool accept_download = true;
+};
+
+struct ItemScenario {
+  PublishedFileId_t id = 0;
+  ItemFacts facts;
   std::optional<DownloadModel> download;
   CallOutcome subscribe;
   CallOutcome unsubscribe;
   std::vector<ScriptStep> script;
-  // From a state file: the download was running for this many passes when the last run ended, and
+  // From a state file: the download was under way for this many passes when the last run ended, and
   // goes on from there.
   std::optional<std::uint64_t> download_passes;
+  // From a state file, with the download queue: the download's place in it (0: the one running).
+  std::optional<std::uint32_t> queue_place;
 };
 
 // A callback message queued at a pass, its data already laid out.
@@ -105,6 +116,16 @@ struct ScheduledPrint {
   std::string stderr_bytes;
 };
 
+// A flat function that takes its time: each call of it from pass `from_pass` on (the RunFrame that
+// runs that pass and every call after it; 0: from the very first call) waits `ms` milliseconds, or
+// for good, before it answers.
+struct BlockingCall {
+  std::string function;
+  std::uint64_t from_pass = 0;
+  std::uint32_t ms = 0;
+  bool forever = false;
+};
+
 struct Scenario {
   std::int32_t init_result = 0;
   std::string init_message;
@@ -118,6 +139,12 @@ struct Scenario {
   std::vector<ScheduledMessage> callbacks;
   std::optional<SteamQuit> quit;
   std::vector<ScheduledPrint> prints;
+  // Downloads run one at a time, as with the real client, instead of all at once.
+  bool download_queue = false;
+  // Not logged on to Steam's servers: DownloadItem refuses and every subscribe fails with result 3,
+  // while the item queries still answer from what is on disk.
+  bool offline = false;
+  std::vector<BlockingCall> blocking_calls;
 };
 
 // Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.

@@ -12,6 +12,7 @@
 #include "sim/os.h"
 #include "sim/records.h"
 #include "sim/scenario.h"
+#include "steam/library.h"
 
 namespace steam_sim {
 
@@ -67,6 +68,26 @@ std::uint64_t id_number(const Json& value, const std::string& path) {
     return value.get<std::uint64_t>();
   }
   fail(path, "expected a string of digits or a whole number from 0 to 18446744073709551615");
+}
+
+// The failures that hosts meet in practice, by name, so that a scenario reads as what happens.
+struct NamedResult {
+  std::string_view name;
+  std::int32_t code;
+};
+constexpr NamedResult NAMED_RESULTS[] = {
+    {"generic", 2}, {"deleted", 9}, {"private", 15}, {"diskWriteFailure", 37}, {"diskFull", 54}};
+
+std::int32_t result_code(const Json& value, const std::string& path) {
+  if (!value.is_string()) {
+    return static_cast<std::int32_t>(signed_number(value, path, INT32_MIN, INT32_MAX));
+  }
+  std::string names;
+  for (const NamedResult& named : NAMED_RESULTS) {
+    if (value.get_ref<const std::string&>() == named.name) return named.code;
+    names += (names.empty() ? "\"" : ", \"") + std::string(named.name) + "\"";
+  }
+  fail(path, "expected a result code or one of " + names);
 }
 
 bool boolean(const Json& value, const std::string& path) {
@@ -137,6 +158,11 @@ class Fields {
                                                  std::numeric_limits<Number>::min(),
                                                  std::numeric_limits<Number>::max()));
     }
+  }
+
+  // A Steam result code, as a number or by its name.
+  void result(const char* key, std::int32_t& target) const {
+    if (const Json* value = get(key)) target = result_code(*value, path_of(key));
   }
 
   void id(const char* key, std::uint64_t& target) const {
@@ -211,17 +237,20 @@ DownloadModel read_download(const Json& value, const std::string& path, Publishe
   fields.unsigned_int("everyPasses", model.every_passes, 1);
   if (!fields.bytes("folder", model.folder)) model.folder = os::default_item_folder(item);
   fields.unsigned_int("failAtPass", model.fail_at_pass);
-  fields.signed_int("failResult", model.fail_result);
+  fields.result("failResult", model.fail_result);
   fields.unsigned_int("failAppId", model.fail_app_id);
   return model;
 }
 
-CallOutcome read_outcome(const Json& value, const std::string& path) {
-  const Fields fields(
-      value, path,
-      {"result", "afterPasses", "ioFailure", "never", "fetchFails", "handle", "resultSize"});
+CallOutcome read_outcome(const Json& value, const std::string& path, bool unsubscribe) {
+  const Fields fields(value, path,
+                      {"result", "afterPasses", "ioFailure", "never", "fetchFails", "handle",
+                       "resultSize", "removedAtExit"});
+  // Only an unsubscribe can wait for the game to quit.
+  if (!unsubscribe && fields.get("removedAtExit")) fail(path, "unknown key \"removedAtExit\"");
   CallOutcome outcome;
-  fields.signed_int("result", outcome.result);
+  fields.result("result", outcome.result);
+  fields.flag("removedAtExit", outcome.removed_at_exit);
   fields.unsigned_int("afterPasses", outcome.after_passes, 1);
   fields.flag("ioFailure", outcome.io_failure);
   fields.flag("never", outcome.never);
@@ -266,14 +295,15 @@ void read_item_world(const Fields& fields, ItemScenario& item) {
   // Every other key has a default; an item without an id is surely a mistake.
   if (!fields.get("id")) fail(fields.path(), "missing \"id\"");
   fields.id("id", item.id);
-  fields.unsigned_int("state", item.state);
+  ItemFacts& facts = item.facts;
+  fields.unsigned_int("state", facts.state);
   if (const Json* install = fields.get("install")) {
-    item.install = read_optional_install(*install, fields.path_of("install"), item.id);
+    facts.install = read_optional_install(*install, fields.path_of("install"), item.id);
   }
   if (const Json* info = fields.get("downloadInfo")) {
-    item.download_info = read_optional_download_info(*info, fields.path_of("downloadInfo"));
+    facts.download_info = read_optional_download_info(*info, fields.path_of("downloadInfo"));
   }
-  fields.flag("acceptDownload", item.accept_download);
+  fields.flag("acceptDownload", facts.accept_download);
 }
 
 ItemScenario read_item(const Json& value, const std::string& path) {
@@ -286,10 +316,10 @@ ItemScenario read_item(const Json& value, const std::string& path) {
     item.download = read_download(*download, fields.path_of("download"), item.id);
   }
   if (const Json* subscribe = fields.get("subscribe")) {
-    item.subscribe = read_outcome(*subscribe, fields.path_of("subscribe"));
+    item.subscribe = read_outcome(*subscribe, fields.path_of("subscribe"), false);
   }
   if (const Json* unsubscribe = fields.get("unsubscribe")) {
-    item.unsubscribe = read_outcome(*unsubscribe, fields.path_of("unsubscribe"));
+    item.unsubscribe = read_outcome(*unsubscribe, fields.path_of("unsubscribe"), true);
   }
   if (const Json* script = fields.get("script")) {
     const std::string script_path = fields.path_of("script");
@@ -323,7 +353,7 @@ ScheduledMessage read_callback(const Json& value, const std::string& path) {
     std::int32_t result = 1;
     fields.unsigned_int("appId", app_id);
     fields.id("item", item);
-    fields.signed_int("result", result);
+    fields.result("result", result);
     message.id = DOWNLOAD_RESULT_ID;
     message.data = download_result_notice(app_id, item, result);
   } else if (completed) {
@@ -387,10 +417,30 @@ void read_prints(const Fields& fields, Scenario& scenario) {
   }
 }
 
+BlockingCall read_blocking_call(const Json& value, const std::string& path) {
+  const Fields fields(value, path, {"call", "fromPass", "ms", "forever"});
+  BlockingCall call;
+  if (!fields.get("call")) fail(path, "missing \"call\"");
+  call.function = text(*fields.get("call"), fields.path_of("call"));
+  const std::string_view functions[] = {
+#define QUENNET_STEAM_NAME(name) #name,
+      QUENNET_STEAM_FUNCTIONS(QUENNET_STEAM_NAME)
+#undef QUENNET_STEAM_NAME
+  };
+  if (std::find(std::begin(functions), std::end(functions), call.function) == std::end(functions)) {
+    fail(fields.path_of("call"), "\"" + call.function + "\" is not a function of the library");
+  }
+  fields.unsigned_int("fromPass", call.from_pass);
+  fields.unsigned_int("ms", call.ms);
+  fields.flag("forever", call.forever);
+  if (call.forever && fields.get("ms")) fail(path, "give either \"ms\" or \"forever\"");
+  return call;
+}
+
 Scenario read_scenario(const Json& document) {
   const Fields fields(document, "",
                       {"init", "account", "interfaces", "pipe", "items", "callbacks", "steamQuits",
-                       "prints"});
+                       "prints", "downloadQueue", "offline", "blockingCalls"});
   Scenario scenario;
   if (const Json* init = fields.get("init")) {
     const Fields init_fields(*init, fields.path_of("init"), {"result", "message", "messageBytes"});
@@ -420,6 +470,14 @@ Scenario read_scenario(const Json& document) {
     interface_fields.flag("friends", scenario.friends);
   }
   fields.signed_int("pipe", scenario.pipe);
+  fields.flag("downloadQueue", scenario.download_queue);
+  fields.flag("offline", scenario.offline);
+  if (const Json* calls = fields.get("blockingCalls")) {
+    for (std::size_t i = 0; i < array(*calls, "blockingCalls").size(); ++i) {
+      scenario.blocking_calls.push_back(
+          read_blocking_call((*calls)[i], "blockingCalls[" + std::to_string(i) + "]"));
+    }
+  }
 
   if (const Json* items = fields.get("items")) {
     std::set<PublishedFileId_t> seen;
@@ -446,7 +504,8 @@ Scenario read_scenario(const Json& document) {
 // string, the state, a folder of its own), and how far a running download had gone.
 ItemScenario read_saved_item(const Json& value, const std::string& path) {
   const Fields fields(value, path,
-                      {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses"});
+                      {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses",
+                       "queuePlace"});
   const Json* id = fields.get("id");
   if (id == nullptr || !id->is_string()) fail(fields.path_of("id"), "expected a string of digits");
   if (!fields.get("state")) fail(path, "\"state\" is missing");
@@ -460,6 +519,10 @@ ItemScenario read_saved_item(const Json& value, const std::string& path) {
   if (const Json* passes = fields.get("downloadPasses")) {
     item.download_passes = unsigned_number(*passes, fields.path_of("downloadPasses"), 0,
                                            std::numeric_limits<std::uint64_t>::max());
+  }
+  if (const Json* place = fields.get("queuePlace")) {
+    item.queue_place = static_cast<std::uint32_t>(
+        unsigned_number(*place, fields.path_of("queuePlace"), 0, UINT32_MAX));
   }
   return item;
 }

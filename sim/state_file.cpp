@@ -49,11 +49,7 @@ Json install_json(const InstallInfo& install) {
 // Steam deletes the files of an item that is no longer subscribed once the game has quit, and
 // quennet has quit by the time the world is saved.
 ItemScenario as_left_after_exit(ItemScenario item) {
-  if ((item.state & STATE_SUBSCRIBED) == 0 && !item.download_passes) {
-    item.state = 0;
-    item.install.reset();
-    item.download_info.reset();
-  }
+  if ((item.facts.state & STATE_SUBSCRIBED) == 0 && !item.download_passes) item.facts = ItemFacts{};
   return item;
 }
 
@@ -65,12 +61,10 @@ void lay_over(Scenario& scenario, const ItemScenario& saved) {
     listed = std::prev(scenario.items.end());
     listed->id = saved.id;
   }
-  listed->state = saved.state;
-  listed->install = saved.install;
-  listed->download_info = saved.download_info;
-  listed->accept_download = saved.accept_download;
+  listed->facts = saved.facts;
   // A download goes on only where the scenario still has a model for it.
   listed->download_passes = listed->download ? saved.download_passes : std::nullopt;
+  listed->queue_place = saved.queue_place;
 }
 
 std::string read_whole_file(const std::string& path, std::string& contents, bool& missing) {
@@ -102,13 +96,15 @@ std::string state_json(const std::vector<ItemScenario>& items) {
   Json list = Json::array();
   for (const ItemScenario& each : items) {
     const ItemScenario item = as_left_after_exit(each);
-    Json object = {{"id", std::to_string(item.id)}, {"state", item.state}};
-    object["install"] = item.install ? install_json(*item.install) : Json(nullptr);
-    object["downloadInfo"] = item.download_info ? Json{{"done", item.download_info->done},
-                                                       {"total", item.download_info->total}}
-                                                : Json(nullptr);
-    object["acceptDownload"] = item.accept_download;
+    const ItemFacts& facts = item.facts;
+    Json object = {{"id", std::to_string(item.id)}, {"state", facts.state}};
+    object["install"] = facts.install ? install_json(*facts.install) : Json(nullptr);
+    object["downloadInfo"] = facts.download_info ? Json{{"done", facts.download_info->done},
+                                                        {"total", facts.download_info->total}}
+                                                 : Json(nullptr);
+    object["acceptDownload"] = facts.accept_download;
     if (item.download_passes) object["downloadPasses"] = *item.download_passes;
+    if (item.queue_place) object["queuePlace"] = *item.queue_place;
     list.push_back(std::move(object));
   }
   return Json{{"steamSimState", STATE_FORMAT}, {"items", std::move(list)}}.dump(1) + "\n";

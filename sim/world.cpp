@@ -25,19 +25,16 @@ bool installed_and_up_to_date(std::uint32_t state) {
 }  // namespace
 
 World::World(Scenario scenario) : scenario_(std::move(scenario)) {
+  std::vector<std::pair<std::uint32_t, PublishedFileId_t>> resumed;  // (queue place, item)
   for (const ItemScenario& setup : scenario_.items) {
     Item& entry = items_[setup.id];
     entry.setup = setup;
-    entry.state = setup.state;
-    entry.install = setup.install;
-    entry.download_info = setup.download_info;
-    entry.accept_download = setup.accept_download;
+    entry.facts = setup.facts;
     for (const ScriptStep& step : setup.script)
       scripts_.emplace(step.pass, std::pair(setup.id, step));
     if (setup.download && setup.download_passes) {
-      entry.download_start = 0;
-      entry.download_before = *setup.download_passes;
-      downloads_.push_back(setup.id);
+      entry.download_passes = *setup.download_passes;
+      resumed.emplace_back(setup.queue_place.value_or(UINT32_MAX), setup.id);
     }
     if (setup.subscribe.handle) forced_handles_.insert(*setup.subscribe.handle);
     if (setup.unsubscribe.handle) forced_handles_.insert(*setup.unsubscribe.handle);
@@ -45,6 +42,10 @@ World::World(Scenario scenario) : scenario_(std::move(scenario)) {
   for (std::size_t i = 0; i < scenario_.callbacks.size(); ++i) {
     scheduled_.emplace(scenario_.callbacks[i].pass, i);
   }
+  // The downloads of the last run go on, in the queue's order when there is one.
+  std::stable_sort(resumed.begin(), resumed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [place, id] : resumed) downloads_.push_back(id);
 }
 
 World::Item& World::item(PublishedFileId_t id) {
@@ -62,49 +63,69 @@ const World::Item* World::find(PublishedFileId_t id) const {
 std::uint32_t World::item_state(PublishedFileId_t id) const {
   if (closed()) return 0;
   const Item* entry = find(id);
-  return entry ? entry->state : 0;
+  return entry ? entry->facts.state : 0;
 }
 
 const InstallInfo* World::install_info(PublishedFileId_t id) const {
   if (closed()) return nullptr;
   const Item* entry = find(id);
-  return entry && entry->install ? &*entry->install : nullptr;
+  return entry && entry->facts.install ? &*entry->facts.install : nullptr;
 }
 
 std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
   const Item* entry = find(id);
   if (!entry || closed()) return std::nullopt;
-  // A running download reports its progress from the first pass after it started; until then, and
-  // once it has ended, the item's own answer stands.
-  if (entry->download_start && download_passes(*entry) > 0) {
-    return DownloadInfo{downloaded(*entry), entry->setup.download->size};
+  // A download reports its progress from its first pass on, also while the queue holds it back
+  // again. Before that first pass a download waiting in the queue reports 0 of 0 bytes; without the
+  // queue, and once the download has ended, the item's own answer stands.
+  if (entry->download_passes) {
+    if (*entry->download_passes > 0) {
+      return DownloadInfo{downloaded(*entry), entry->setup.download->size};
+    }
+    if (scenario_.download_queue) return DownloadInfo{0, 0};
   }
-  return entry->download_info;
-}
-
-std::uint64_t World::download_passes(const Item& entry) const {
-  return pass_ - *entry.download_start + entry.download_before;
+  return entry->facts.download_info;
 }
 
 std::uint64_t World::downloaded(const Item& entry) const {
   const DownloadModel& model = *entry.setup.download;
-  const std::uint64_t steps = download_passes(entry) / model.every_passes;
+  const std::uint64_t steps = *entry.download_passes / model.every_passes;
   if (model.step == 0) return 0;
   if (steps > model.size / model.step) return model.size;  // and step * steps might overflow
   return std::min(model.size, model.step * steps);
 }
 
-bool World::download_item(PublishedFileId_t id) {
+bool World::download_item(PublishedFileId_t id, bool high_priority) {
   if (closed()) return false;
   Item& entry = item(id);
-  if (!entry.accept_download) return false;
-  if (entry.setup.download && !entry.download_start && !installed_and_up_to_date(entry.state)) {
-    entry.state |= STATE_SUBSCRIBED | STATE_DOWNLOAD_PENDING;
-    entry.download_start = pass_;
-    entry.download_before = 0;
-    downloads_.push_back(id);
+  if (scenario_.offline || !entry.facts.accept_download) return false;
+  if (!entry.setup.download) return true;
+  if (entry.download_passes) {
+    // Under way already: only a high-priority request in the queue changes anything.
+    if (scenario_.download_queue && high_priority) queue_download(id, true);
+    return true;
   }
+  if (installed_and_up_to_date(entry.facts.state)) return true;
+  // With the queue, as with the real client, a new download waits as an update that is pending.
+  entry.facts.state |= STATE_SUBSCRIBED | STATE_DOWNLOAD_PENDING;
+  if (scenario_.download_queue) entry.facts.state |= STATE_NEEDS_UPDATE;
+  entry.download_passes = 0;
+  queue_download(id, high_priority);
   return true;
+}
+
+void World::queue_download(PublishedFileId_t id, bool high_priority) {
+  std::erase(downloads_, id);
+  if (!scenario_.download_queue || !high_priority) {
+    downloads_.push_back(id);
+    return;
+  }
+  // The download that was running waits again, keeping the bytes it has.
+  if (!downloads_.empty()) {
+    ItemFacts& running = item(downloads_.front()).facts;
+    running.state = (running.state & ~STATE_DOWNLOADING) | STATE_DOWNLOAD_PENDING;
+  }
+  downloads_.insert(downloads_.begin(), id);
 }
 
 SteamAPICall_t World::next_handle() {
@@ -119,7 +140,9 @@ SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
   const CallOutcome& outcome = subscribe ? entry.setup.subscribe : entry.setup.unsubscribe;
   const SteamAPICall_t handle = outcome.handle ? *outcome.handle : next_handle();
   if (!outcome.never) {
-    pending_.emplace(pass_ + outcome.after_passes, PendingCall{handle, id, subscribe, outcome});
+    PendingCall call{handle, id, subscribe, outcome};
+    if (subscribe && scenario_.offline) call.outcome.result = 3;  // no connection
+    pending_.emplace(pass_ + outcome.after_passes, call);
   }
   return handle;
 }
@@ -144,10 +167,10 @@ void World::apply_scripts() {
   for (auto step = first; step != last; ++step) {
     Item& entry = item(step->second.first);
     const ScriptStep& change = step->second.second;
-    if (change.state) entry.state = *change.state;
-    if (change.install) entry.install = *change.install;
-    if (change.download_info) entry.download_info = *change.download_info;
-    if (change.accept_download) entry.accept_download = *change.accept_download;
+    if (change.state) entry.facts.state = *change.state;
+    if (change.install) entry.facts.install = *change.install;
+    if (change.download_info) entry.facts.download_info = *change.download_info;
+    if (change.accept_download) entry.facts.accept_download = *change.accept_download;
   }
   scripts_.erase(first, last);
 }
@@ -160,9 +183,12 @@ void World::complete_calls(std::vector<Message>& notices) {
     if (outcome.result == 1) {
       Item& entry = item(done.item);
       if (done.subscribe) {
-        entry.state |= STATE_SUBSCRIBED;
+        entry.facts.state |= STATE_SUBSCRIBED;
+        entry.removed_at_exit = false;
+      } else if (outcome.removed_at_exit) {
+        entry.removed_at_exit = true;
       } else {
-        entry.state &= ~STATE_SUBSCRIBED;
+        entry.facts.state &= ~STATE_SUBSCRIBED;
       }
     }
     const std::int32_t result_id = done.subscribe ? SUBSCRIBE_RESULT_ID : UNSUBSCRIBE_RESULT_ID;
@@ -179,28 +205,37 @@ void World::complete_calls(std::vector<Message>& notices) {
 }
 
 void World::advance_downloads(std::vector<Message>& notices) {
-  auto still_running = [&](PublishedFileId_t id) {
-    Item& entry = item(id);
-    const DownloadModel& model = *entry.setup.download;
-    const std::uint64_t k = download_passes(entry);
-    if (model.fail_at_pass != 0 && k == model.fail_at_pass) {
-      entry.state &= ~(STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING);
-      entry.download_start.reset();
-      notices.push_back(notice(DOWNLOAD_RESULT_ID,
-                               download_result_notice(model.fail_app_id, id, model.fail_result)));
-      return false;
-    }
-    entry.state = (entry.state & ~STATE_DOWNLOAD_PENDING) | STATE_DOWNLOADING;
-    if (downloaded(entry) < model.size) return true;
+  if (!scenario_.download_queue) {
+    std::erase_if(downloads_, [&](PublishedFileId_t id) { return !advance_download(id, notices); });
+    return;
+  }
+  // Only the first of the queue runs; when it ends, the next one starts in the next pass.
+  if (!downloads_.empty() && !advance_download(downloads_.front(), notices)) {
+    downloads_.erase(downloads_.begin());
+  }
+}
 
-    entry.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-    entry.install = InstallInfo{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
-    entry.download_info = DownloadInfo{model.size, model.size};
-    entry.download_start.reset();
-    notices.push_back(notice(DOWNLOAD_RESULT_ID, download_result_notice(DAYZ_APP_ID, id, 1)));
+// One pass of a running download. Returns false when it has ended.
+bool World::advance_download(PublishedFileId_t id, std::vector<Message>& notices) {
+  Item& entry = item(id);
+  const DownloadModel& model = *entry.setup.download;
+  const std::uint64_t k = ++*entry.download_passes;
+  if (model.fail_at_pass != 0 && k == model.fail_at_pass) {
+    entry.facts.state &= ~(STATE_DOWNLOADING | STATE_DOWNLOAD_PENDING);
+    entry.download_passes.reset();
+    notices.push_back(notice(DOWNLOAD_RESULT_ID,
+                             download_result_notice(model.fail_app_id, id, model.fail_result)));
     return false;
-  };
-  std::erase_if(downloads_, [&](PublishedFileId_t id) { return !still_running(id); });
+  }
+  entry.facts.state = (entry.facts.state & ~STATE_DOWNLOAD_PENDING) | STATE_DOWNLOADING;
+  if (downloaded(entry) < model.size) return true;
+
+  entry.facts.state = STATE_SUBSCRIBED | STATE_INSTALLED;
+  entry.facts.install = InstallInfo{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
+  entry.facts.download_info = DownloadInfo{model.size, model.size};
+  entry.download_passes.reset();
+  notices.push_back(notice(DOWNLOAD_RESULT_ID, download_result_notice(DAYZ_APP_ID, id, 1)));
+  return false;
 }
 
 void World::post_scheduled() {
@@ -257,11 +292,13 @@ std::vector<ItemScenario> World::snapshot() const {
   for (const auto& [id, entry] : items_) {
     ItemScenario now;
     now.id = id;
-    now.state = entry.state;
-    now.install = entry.install;
-    now.download_info = entry.download_info;
-    now.accept_download = entry.accept_download;
-    if (entry.download_start) now.download_passes = download_passes(entry);
+    now.facts = entry.facts;
+    if (entry.removed_at_exit) now.facts.state &= ~STATE_SUBSCRIBED;
+    now.download_passes = entry.download_passes;
+    if (scenario_.download_queue && entry.download_passes) {
+      const auto place = std::find(downloads_.begin(), downloads_.end(), id) - downloads_.begin();
+      now.queue_place = static_cast<std::uint32_t>(place);
+    }
     items.push_back(std::move(now));
   }
   return items;

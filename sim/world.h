@@ -29,8 +29,9 @@ class World {
   const InstallInfo* install_info(PublishedFileId_t id) const;
   std::optional<DownloadInfo> download_info(PublishedFileId_t id) const;
 
-  // What DownloadItem returns; starts the item's download model when there is one to start.
-  bool download_item(PublishedFileId_t id);
+  // What DownloadItem returns; starts the item's download model when there is one to start. With
+  // the download queue, a high-priority request moves the item to the front.
+  bool download_item(PublishedFileId_t id, bool high_priority);
 
   // Returns the call's handle; its result completes after the item's outcome says.
   SteamAPICall_t subscribe(PublishedFileId_t id) { return start_call(id, true); }
@@ -51,19 +52,18 @@ class World {
   bool fetch_result(SteamAPICall_t handle, std::int32_t result_id, void* buffer, std::size_t size,
                     bool& io_failure);
 
-  // Every item as it stands now (state, install and download information, and how far a running
-  // download has got), for the state file.
+  // Every item as the run would leave it if it ended now (state, install and download information,
+  // and how far a download under way has got), for the state file.
   std::vector<ItemScenario> snapshot() const;
 
  private:
   struct Item {
     ItemScenario setup;
-    std::uint32_t state = 0;
-    std::optional<InstallInfo> install;
-    std::optional<DownloadInfo> download_info;
-    bool accept_download = true;
-    std::optional<std::uint64_t> download_start;  // the pass count when the running download began
-    std::uint64_t download_before = 0;  // passes it had run in earlier runs (from a state file)
+    ItemFacts facts;  // as they stand now
+    // While a download is under way (running or waiting its turn): the passes it has run, in this
+    // run and earlier ones.
+    std::optional<std::uint64_t> download_passes;
+    bool removed_at_exit = false;  // unsubscribed, but still subscribed until the run ends
   };
 
   struct PendingCall {
@@ -83,8 +83,9 @@ class World {
   const Item* find(PublishedFileId_t id) const;
   SteamAPICall_t start_call(PublishedFileId_t id, bool subscribe);
   SteamAPICall_t next_handle();
-  std::uint64_t download_passes(const Item& item) const;
   std::uint64_t downloaded(const Item& item) const;
+  void queue_download(PublishedFileId_t id, bool high_priority);
+  bool advance_download(PublishedFileId_t id, std::vector<Message>& notices);
 
   void apply_scripts();
   void complete_calls(std::vector<Message>& notices);
@@ -100,7 +101,9 @@ class World {
   std::multimap<std::uint64_t, std::size_t> scheduled_;  // by pass: index into scenario_.callbacks
   std::multimap<std::uint64_t, PendingCall> pending_;    // by due pass, in call order
   std::multimap<std::pair<SteamAPICall_t, std::int32_t>, CompletedCall> completed_;
-  std::vector<PublishedFileId_t> downloads_;  // running, in the order they started
+  // Under way, in the order they started; with the download queue, in the queue's order, the first
+  // running and the others waiting.
+  std::vector<PublishedFileId_t> downloads_;
   std::set<SteamAPICall_t> forced_handles_;
   SteamAPICall_t next_handle_ = 1000;
   Mailbox mailbox_;

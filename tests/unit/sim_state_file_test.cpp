@@ -17,7 +17,7 @@ namespace {
 ItemScenario item(PublishedFileId_t id, std::uint32_t state) {
   ItemScenario entry;
   entry.id = id;
-  entry.state = state;
+  entry.facts.state = state;
   return entry;
 }
 
@@ -29,27 +29,27 @@ std::vector<ItemScenario> round_trip(const std::vector<ItemScenario>& items) {
 
 TEST(SimStateFile, ItemsComeBackExactly) {
   ItemScenario installed = item(18446744073709551615ULL, STATE_SUBSCRIBED | STATE_INSTALLED);
-  installed.install = InstallInfo{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
+  installed.facts.install = InstallInfo{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
                                   18446744073709551615ULL, 4294967295U};
-  installed.download_info = DownloadInfo{5, 9007199254740993ULL};
-  installed.accept_download = false;
+  installed.facts.download_info = DownloadInfo{5, 9007199254740993ULL};
+  installed.facts.accept_download = false;
   ItemScenario filled = item(7, STATE_SUBSCRIBED | STATE_INSTALLED);
-  filled.install = InstallInfo{"", 'A', 1, 2};
+  filled.facts.install = InstallInfo{"", 'A', 1, 2};
   ItemScenario downloading = item(8, STATE_SUBSCRIBED | STATE_DOWNLOADING);
   downloading.download_passes = 24;
 
   const std::vector<ItemScenario> read = round_trip({installed, filled, downloading});
   ASSERT_EQ(read.size(), 3u);
   EXPECT_EQ(read[0].id, installed.id);
-  EXPECT_EQ(read[0].state, installed.state);
-  ASSERT_TRUE(read[0].install);
-  EXPECT_EQ(read[0].install->folder, installed.install->folder);
-  EXPECT_EQ(read[0].install->size, installed.install->size);
-  EXPECT_EQ(read[0].install->timestamp, installed.install->timestamp);
-  EXPECT_EQ(read[0].download_info->total, 9007199254740993ULL);
-  EXPECT_FALSE(read[0].accept_download);
+  EXPECT_EQ(read[0].facts.state, installed.facts.state);
+  ASSERT_TRUE(read[0].facts.install);
+  EXPECT_EQ(read[0].facts.install->folder, installed.facts.install->folder);
+  EXPECT_EQ(read[0].facts.install->size, installed.facts.install->size);
+  EXPECT_EQ(read[0].facts.install->timestamp, installed.facts.install->timestamp);
+  EXPECT_EQ(read[0].facts.download_info->total, 9007199254740993ULL);
+  EXPECT_FALSE(read[0].facts.accept_download);
   EXPECT_FALSE(read[0].download_passes);
-  EXPECT_EQ(read[1].install->fill, 'A');
+  EXPECT_EQ(read[1].facts.install->fill, 'A');
   EXPECT_EQ(read[2].download_passes, 24u);
 }
 
@@ -60,19 +60,19 @@ TEST(SimStateFile, ADownloadIsSavedWhereItStoodWhenSteamWent) {
                            scenario),
             "");
   World world(std::move(scenario));
-  ASSERT_TRUE(world.download_item(9));
+  ASSERT_TRUE(world.download_item(9, true));
   for (int pass = 0; pass < 5; ++pass) world.run_pass();
   EXPECT_EQ(world.snapshot().at(0).download_passes, 2u);
 }
 
 TEST(SimStateFile, AnItemNoLongerSubscribedIsSavedRemoved) {
   ItemScenario left = item(1, STATE_INSTALLED | STATE_NEEDS_UPDATE);
-  left.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};
-  left.download_info = DownloadInfo{10, 10};
+  left.facts.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};
+  left.facts.download_info = DownloadInfo{10, 10};
   const std::vector<ItemScenario> read = round_trip({left});
-  EXPECT_EQ(read[0].state, 0u);
-  EXPECT_FALSE(read[0].install);
-  EXPECT_FALSE(read[0].download_info);
+  EXPECT_EQ(read[0].facts.state, 0u);
+  EXPECT_FALSE(read[0].facts.install);
+  EXPECT_FALSE(read[0].facts.download_info);
 }
 
 TEST(SimStateFile, MistakesAreNamedWhereTheyAre) {
@@ -113,6 +113,52 @@ TEST(SimStateFile, ARunningDownloadGoesOnWhereItStopped) {
   EXPECT_FALSE(world.snapshot()[0].download_passes);
 }
 
+TEST(SimStateFile, TheDownloadQueueGoesOnInItsOrder) {
+  Scenario scenario;
+  scenario.download_queue = true;
+  for (const PublishedFileId_t id : {51, 52}) {
+    ItemScenario queued = item(id, 0);
+    queued.download = DownloadModel{100, 10, 1, "/mods"};
+    scenario.items.push_back(queued);
+  }
+  World first{Scenario(scenario)};
+  ASSERT_TRUE(first.download_item(51, false));
+  ASSERT_TRUE(first.download_item(52, true));  // runs first
+  first.run_pass();
+
+  std::vector<ItemScenario> saved;
+  ASSERT_EQ(parse_state(state_json(first.snapshot()), saved), "");
+  ASSERT_EQ(saved.size(), 2u);
+  for (std::size_t i = 0; i < saved.size(); ++i) {  // both in id order
+    scenario.items[i].facts = saved[i].facts;
+    scenario.items[i].download_passes = saved[i].download_passes;
+    scenario.items[i].queue_place = saved[i].queue_place;
+  }
+  World second(std::move(scenario));
+  second.run_pass();
+  EXPECT_EQ(second.download_info(52)->done, 20u) << "the running download goes on";
+  EXPECT_EQ(second.download_info(51)->total, 0u) << "the waiting one still waits";
+  EXPECT_EQ(second.item_state(51), STATE_SUBSCRIBED | STATE_NEEDS_UPDATE | STATE_DOWNLOAD_PENDING);
+}
+
+TEST(SimStateFile, AnUnsubscribeThatWaitsForTheGameToQuitIsSavedCarriedOut) {
+  Scenario scenario;
+  ItemScenario kept = item(61, STATE_SUBSCRIBED | STATE_INSTALLED);
+  kept.facts.install = InstallInfo{"/mods/61", std::nullopt, 10, 20};
+  kept.unsubscribe.removed_at_exit = true;
+  scenario.items.push_back(kept);
+  World world(std::move(scenario));
+  world.unsubscribe(61);
+  world.run_pass();
+  EXPECT_EQ(world.item_state(61), STATE_SUBSCRIBED | STATE_INSTALLED) << "until the run ends";
+  ASSERT_TRUE(world.install_info(61));
+
+  std::vector<ItemScenario> saved;
+  ASSERT_EQ(parse_state(state_json(world.snapshot()), saved), "");
+  EXPECT_EQ(saved[0].facts.state, 0u) << "Steam removes it once the game has quit";
+  EXPECT_FALSE(saved[0].facts.install);
+}
+
 TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("sim-state-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
@@ -124,7 +170,7 @@ TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
   ASSERT_EQ(load_state(file, first), "");  // missing: the scenario as it is
   EXPECT_TRUE(file.lock);
   World world(std::move(first));
-  ASSERT_TRUE(world.download_item(2222222222));
+  ASSERT_TRUE(world.download_item(2222222222, true));
   for (int pass = 0; pass < 60; ++pass) world.run_pass();
   ASSERT_EQ(save_state(file, world), "");
   EXPECT_FALSE(file.lock);
@@ -132,8 +178,8 @@ TEST(SimStateFile, LoadsOverTheScenarioAndSavesInItsPlace) {
 
   Scenario second = demo_scenario();
   ASSERT_EQ(load_state(file, second), "");
-  EXPECT_EQ(second.items[1].state, STATE_SUBSCRIBED | STATE_INSTALLED);
-  EXPECT_EQ(second.items[1].install->size, 48000000u);
+  EXPECT_EQ(second.items[1].facts.state, STATE_SUBSCRIBED | STATE_INSTALLED);
+  EXPECT_EQ(second.items[1].facts.install->size, 48000000u);
   file.lock.reset();
 
   std::ofstream(folder / "state.json", std::ios::trunc) << "{";

@@ -221,6 +221,47 @@ TEST(SimSteamQuits, NoticesAtItsPassThenAClosedClient) {
   EXPECT_EQ(crash[1].id, 117);
 }
 
+TEST(SimDownloadQueue, DownloadsWaitAsPendingUpdatesWithNoBytesUntilTheirTurn) {
+  Caller steam(R"({"downloadQueue":true,"items":[
+      {"id":1,"download":{"size":100,"step":50}},
+      {"id":2,"download":{"size":100,"step":50}},
+      {"id":3,"download":{"size":100,"step":50}}]})");
+  constexpr std::uint32_t WAITING = 1 | 8 | 32;
+  constexpr std::uint32_t RUNNING = 1 | 8 | 16;
+
+  ASSERT_TRUE(SteamAPI_ISteamUGC_DownloadItem(steam.ugc, 1, false));
+  ASSERT_TRUE(SteamAPI_ISteamUGC_DownloadItem(steam.ugc, 2, false));
+  EXPECT_EQ(steam.state(1), WAITING) << "a new download is a pending update, not yet downloading";
+  EXPECT_EQ(steam.progress(1), Progress(0, 0));
+
+  EXPECT_TRUE(steam.pass().empty());
+  EXPECT_EQ(steam.state(1), RUNNING);
+  EXPECT_EQ(steam.progress(1), Progress(50, 100));
+  EXPECT_EQ(steam.state(2), WAITING) << "one download at a time, in the order asked";
+  EXPECT_EQ(steam.progress(2), Progress(0, 0));
+
+  // High priority goes first; the one it interrupts waits with what it has.
+  ASSERT_TRUE(SteamAPI_ISteamUGC_DownloadItem(steam.ugc, 3, true));
+  EXPECT_EQ(steam.state(1), WAITING);
+  EXPECT_TRUE(steam.pass().empty());
+  EXPECT_EQ(steam.state(3), RUNNING);
+  EXPECT_EQ(steam.state(1), WAITING);
+  EXPECT_EQ(steam.progress(1), Progress(50, 100));
+
+  const std::vector<std::uint64_t> completed_by_pass = {3, 1, 0, 2};
+  for (const std::uint64_t item : completed_by_pass) {
+    const std::vector<Message> messages = steam.pass();
+    if (item == 0) {
+      EXPECT_TRUE(messages.empty());
+      continue;
+    }
+    ASSERT_EQ(messages.size(), 1u) << "item " << item;
+    expect_download_notice(messages[0], 221100, item, 1);
+    EXPECT_EQ(steam.state(item), 1u | 4u);
+  }
+  EXPECT_EQ(misuse_count(), 0u);
+}
+
 TEST(SimCallResult, CompletesAfterItsPassesAndIsFetchedOnceAsTheOutcomeSays) {
   Caller steam(R"({"items":[
       {"id":10,"subscribe":{"afterPasses":2,"ioFailure":true}},
@@ -345,6 +386,12 @@ TEST(SimScenario, MistakesAreNamedWhereTheyAreAndFailInitialisation) {
       {R"({"callbacks":[{"pass":0,"id":1}]})", "callbacks[0].pass: "},
       {R"({"callbacks":[{"pass":1,"bytes":"00","item":"5"}]})", "callbacks[0]: mixes"},
       {R"({"callbacks":[{"pass":1,"id":1,"size":2000000}]})", "callbacks[0].size: "},
+      {R"({"items":[{"id":1,"subscribe":{"result":"diskfull"}}]})",
+       "items[0].subscribe.result: expected a result code or one of \"generic\", \"deleted\""},
+      {R"({"items":[{"id":1,"subscribe":{"removedAtExit":true}}]})", "items[0].subscribe: unknown key"},
+      {R"({"blockingCalls":[{"call":"SteamAPI_RunFrame"}]})", "blockingCalls[0].call: "},
+      {R"({"blockingCalls":[{"call":"SteamAPI_Shutdown","ms":5,"forever":true}]})",
+       "blockingCalls[0]: give either"},
   };
   for (const auto& [json, where] : cases) {
     const std::string error = steam_sim::load_scenario(json);
