@@ -4,6 +4,9 @@
 - reproducible: scripts/release run in two fresh clones of the current commit, in folders of
   different names and at different times, must give byte-identical dist/ folders, and no archive
   may hold either clone's path;
+- for every user: the first of the two is built by an ordinary user with passwordless sudo, made
+  for the check and removed after it, who also runs scripts/bootstrap's sudo path, the demo and
+  scripts/clean in that clone, which must then hold nothing of root's and be as git cloned it;
 - portable: the Linux program and simulated library of the archives may need only glibc (and
   libgcc_s), and no glibc symbol newer than 2.31; `quennet whoami` and a short `download` must work
   inside the Debian 11 root, beside the simulated library from the testing archive;
@@ -13,7 +16,8 @@
   version resource show too.
 
 Exit status 77 (skipped) when the Debian 11 root cannot be made because Debian's archive cannot be
-reached, or when neither root nor sudo is there, which scripts/release needs. It checks the current
+reached, or when neither root nor sudo is there, which scripts/release needs; the user's part is
+skipped when sudo cannot be installed. It checks the current
 commit (the clones cannot see uncommitted changes).
 
     check_release.py [--work build/release-check]
@@ -103,14 +107,14 @@ class SudoUser:
         self.work = None
 
     def create(self):
-        """Makes the user; returns None, or why it could not be made."""
+        """Makes the user; returns None, or why sudo could not be installed."""
         if not shutil.which("sudo"):
             print("     installing sudo (apt-get install sudo)", flush=True)
             done = subprocess.run(["apt-get", "-q", "install", "-y", "--no-install-recommends", "sudo"],
                                   env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"),
                                   capture_output=True, text=True)
             if done.returncode != 0 or not shutil.which("sudo"):
-                return f"sudo cannot be installed: {(done.stdout + done.stderr).strip().splitlines()[-1:]}"
+                return " ".join((done.stdout + done.stderr).strip().splitlines()[-1:])
             self.installed_sudo = True
         self.remove_user()
         run(sudo() + ["useradd", "--create-home", "--shell", "/bin/sh", self.name])
@@ -300,7 +304,7 @@ def main():
     try:
         why = user.create()
         if why:
-            print(f"skip sudo user: {why}")
+            print(f"skip sudo user: sudo cannot be installed: {why}")
             user.remove()
             user = None
         first = os.path.join(user.work if user else options.work, "a")
