@@ -79,20 +79,25 @@ def release_in_clone(folder, bullseye_root, as_user=None):
         command = as_user.command(command, QUENNET_BULLSEYE_ROOT=bullseye_root)
     print(f"     scripts/release in {folder}{' as the user ' + as_user.name if as_user else ''}:", flush=True)
     started = time.monotonic()
-    status = stream(command, env=dict(os.environ, QUENNET_BULLSEYE_ROOT=bullseye_root))
+    status, _ = stream(command, env=dict(os.environ, QUENNET_BULLSEYE_ROOT=bullseye_root))
     if status != 0:
         sys.exit(f"check_release: scripts/release failed in {folder} (exit status {status})")
     print(f"     scripts/release in {folder}: {time.monotonic() - started:.0f} s", flush=True)
     return os.path.join(folder, "dist")
 
 
-def stream(command, **options):
-    """Runs a command with its output shown as it comes, indented; returns its exit status."""
+def stream(command, every=0, **options):
+    """Runs a command with its output shown as it comes, indented, or only a line of it every
+    `every` seconds; returns its exit status and its lines."""
+    lines, shown = [], 0.0
     with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                           **options) as process:
         for line in process.stdout:
-            print(f"       {line}", end="", flush=True)
-    return process.returncode
+            lines.append(line.rstrip("\n"))
+            if time.monotonic() - shown >= every:
+                print(f"       {'... ' if every else ''}{line}", end="", flush=True)
+                shown = time.monotonic()
+    return process.returncode, lines
 
 
 class SudoUser:
@@ -165,7 +170,7 @@ def check_sudo_user(user, clone, bullseye_root):
 
     def as_user(*command, path="/usr/local/bin:/usr/bin:/bin"):
         print(f"     as {user.name}: {' '.join(command)}", flush=True)
-        return stream(user.command(list(command), PATH=path, QUENNET_BULLSEYE_ROOT=bullseye_root), cwd=clone)
+        return stream(user.command(list(command), PATH=path, QUENNET_BULLSEYE_ROOT=bullseye_root), cwd=clone)[0]
 
     status = as_user("scripts/bootstrap", "demo", path=f"{stubs}:/usr/local/bin:/usr/bin:/bin")
     log = open(os.path.join(clone, "build", "bootstrap.log")).read() if status == 0 else ""
@@ -261,15 +266,15 @@ def check_shipped_cases(dist, name, work):
         run(["tar", "-xzf", os.path.join(dist, archive), "-C", folder])
     cases = sorted(os.path.join(ROOT, "tests", "cases", f) for f in os.listdir(os.path.join(ROOT, "tests", "cases"))
                    if f.endswith(".cases"))
-    result = subprocess.run([sys.executable, os.path.join(ROOT, "tests", "blackbox", "run_cases.py"),
-                             "--exe", os.path.join(folder, "quennet"),
-                             "--sim-library", os.path.join(folder, "sim", "libsteam_api.so"),
-                             "--platform", "linux", "--genuine-dir", os.path.join(ROOT, ".cache", "steamworks", "linux"),
-                             "--work", os.path.join(folder, "runs"), *cases], capture_output=True, text=True)
-    lines = result.stdout.strip().splitlines()
-    if result.returncode != 0:
+    print("     the black-box cases against the released Linux program:", flush=True)
+    status, lines = stream([sys.executable, os.path.join(ROOT, "tests", "blackbox", "run_cases.py"),
+                            "--exe", os.path.join(folder, "quennet"),
+                            "--sim-library", os.path.join(folder, "sim", "libsteam_api.so"),
+                            "--platform", "linux", "--genuine-dir", os.path.join(ROOT, ".cache", "steamworks", "linux"),
+                            "--work", os.path.join(folder, "runs"), *cases], every=10)
+    if status != 0:
         sys.stdout.write("\n".join(lines[-40:]) + "\n")
-    check(result.returncode == 0, f"the black-box cases pass against the released Linux program: {lines[-1:]}")
+    check(status == 0, f"the black-box cases pass against the released Linux program: {lines[-1:]}")
 
 
 def file_version(data):
