@@ -56,3 +56,13 @@ follow() {  # <log> <command>...
   trap - INT TERM
   return $follow_status
 }
+
+# Node.js, and so npm, trusts only the certificates it carries, where apt, git and curl trust the
+# system's (a company's own among them, in /etc/ssl/certs): have npm trust those too, unless the
+# user chose otherwise.
+trust_system_certificates() {
+  if [ -z "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f /etc/ssl/certs/ca-certificates.crt ]; then
+    NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt
+    export NODE_EXTRA_CA_CERTS
+  fi
+}
