@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """One build's test results from ctest's JUnit file: a line with the counts of passed, failed and
-skipped tests, then a line per skip reason naming the tests skipped for it. A test skips by exiting
+skipped tests, then for each failed test the last lines of its output, then a line per skip
+reason naming the tests skipped for it. A test skips by exiting
 with its SKIP_RETURN_CODE after printing a line "skip: <reason>" or "skip <part>: <reason>"; the
 reason is what follows the first colon. Passing tests that skipped some of their parts are named
 too, since their skips are as easy to miss.
@@ -10,6 +11,8 @@ too, since their skips are as easy to miss.
 
 import sys
 import xml.etree.ElementTree as ElementTree
+
+LAST_LINES = 8
 
 
 def skip_reasons(output):
@@ -25,7 +28,7 @@ def skip_reasons(output):
 def main():
     preset, junit = sys.argv[1], sys.argv[2]
     cases = ElementTree.parse(junit).getroot().iter("testcase")
-    passed, failed, skipped = [], [], {}
+    passed, failed, skipped = [], {}, {}
     partly = {}
     for case in cases:
         name = case.get("name")
@@ -34,15 +37,17 @@ def main():
             for reason in skip_reasons(output) or ["no reason given"]:
                 skipped.setdefault(reason, []).append(name)
         elif case.find("failure") is not None or case.get("status") == "fail":
-            failed.append(name)
+            failed[name] = [line for line in output.splitlines() if line.strip()][-LAST_LINES:]
         else:
             passed.append(name)
             for reason in skip_reasons(output):
                 partly.setdefault(reason, []).append(name)
     count = len({name for names in skipped.values() for name in names})
     print(f"{preset}: {len(passed)} passed, {len(failed)} failed, {count} skipped")
-    if failed:
-        print(f"  failed: {', '.join(failed)}")
+    for name, lines in failed.items():
+        print(f"  failed {name}, whose output ends:" if lines else f"  failed {name}, with no output")
+        for line in lines:
+            print(f"      {line}")
     for reason, names in skipped.items():
         print(f"  skipped {', '.join(names)}: {reason}")
     for reason, names in partly.items():

@@ -2,9 +2,11 @@
 """Black-box runner: starts the built quennet as a separate process, the way a launcher does, and
 compares what it wrote with each case's expectation.
 
-Every run gets a folder of its own holding a copy of the executable and the Steam library it needs
-(the simulator, Valve's genuine library, or none). The Windows build runs under Wine. The same case
-files serve both builds; the format is described in tests/cases/README.md.
+Every run gets a folder of its own holding the executable and the Steam library it needs (the
+simulator, Valve's genuine library, or none), as hard links to the built files where it can: a
+sanitized build's binaries are large, and a copy per case would take gigabytes. The Windows build
+runs under Wine. The same case files serve both builds; the format is described in
+tests/cases/README.md.
 """
 
 import argparse
@@ -132,6 +134,17 @@ def expand(text):
 SPAWN_LOCK = threading.Lock()
 
 
+def place(source, folder):
+    """`source` in `folder` under its own name: a hard link, or a copy where the two folders lie on
+    different file systems."""
+    target = os.path.join(folder, os.path.basename(source))
+    try:
+        os.link(source, target)
+    except OSError:
+        shutil.copy(source, target)
+    return target
+
+
 class Runner:
     def __init__(self, options):
         self.options = options
@@ -157,7 +170,7 @@ class Runner:
         if not self.windows:
             search = os.path.join(folder, "search")
             os.makedirs(search)
-            shutil.copy(self.options.sim_library, search)
+            place(self.options.sim_library, search)
             env["LD_LIBRARY_PATH"] = search
 
     def run(self, case, folder):
@@ -167,9 +180,9 @@ class Runner:
         library_kind = field(case, "library", p, "sim")
         library = self.library_source(library_kind)
         with SPAWN_LOCK:
-            exe = shutil.copy(self.options.exe, folder)
+            exe = place(self.options.exe, folder)
             if library:
-                shutil.copy(library, folder)
+                place(library, folder)
 
         env = {k: v for k, v in os.environ.items() if not k.startswith("STEAM_SIM_")}
         if library_kind == "broken":

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """scripts/lib/ctest_summary.py on the JUnit file of a real ctest run: a project with a passing
-test, a failing one, two skipped for one reason and one for another, and a passing test that
+test, a failing one (named with the end of its output), two skipped for one reason and one for another, and a passing test that
 skipped a part. The summary must count each kind and name every skip with its reason."""
 
 import os
@@ -21,7 +21,8 @@ add_test(NAME partly COMMAND sh -c "echo 'skip case-2: the library was not fetch
 set_tests_properties(npm.a npm.b genuine PROPERTIES SKIP_RETURN_CODE 77)
 """
 EXPECTED = """linux: 2 passed, 1 failed, 3 skipped
-  failed: fails
+  failed fails, whose output ends:
+      skip: not a skip, a failure
   skipped npm.a, npm.b: the registry cannot be reached
   skipped genuine: the library was not fetched
   passed with parts skipped, partly: the library was not fetched
@@ -33,7 +34,7 @@ def main():
         with open(os.path.join(work, "CMakeLists.txt"), "w") as f:
             f.write(PROJECT)
         build = os.path.join(work, "build")
-        subprocess.run(["cmake", "-S", work, "-B", build], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "-G", "Ninja", "-S", work, "-B", build], check=True, stdout=subprocess.DEVNULL)
         junit = os.path.join(build, "ctest.xml")
         ran = subprocess.run(["ctest", "--output-junit", junit], cwd=build, stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)

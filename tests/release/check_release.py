@@ -4,6 +4,9 @@
 - reproducible: scripts/release run in two fresh clones of the current commit, in folders of
   different names and at different times, must give byte-identical dist/ folders, and no archive
   may hold either clone's path;
+- for every user: the first of the two is built by an ordinary user with passwordless sudo, made
+  for the check and removed after it, who also runs scripts/bootstrap's sudo path, the demo and
+  scripts/clean in that clone, which must then hold nothing of root's and be as git cloned it;
 - portable: the Linux program and simulated library of the archives may need only glibc (and
   libgcc_s), and no glibc symbol newer than 2.31; `quennet whoami` and a short `download` must work
   inside the Debian 11 root, beside the simulated library from the testing archive;
@@ -16,7 +19,8 @@
   manylinux tag is what its programs need.
 
 Exit status 77 (skipped) when the Debian 11 root cannot be made because Debian's archive cannot be
-reached, or when neither root nor sudo is there, which scripts/release needs. It checks the current
+reached, or when neither root nor sudo is there, which scripts/release needs; the user's part is
+skipped when sudo cannot be installed. It checks the current
 commit (the clones cannot see uncommitted changes).
 
     check_release.py [--work build/release-check]
@@ -66,18 +70,22 @@ def version():
     return re.search(r"^project\(quennet VERSION ([0-9.]+)", text, re.M).group(1)
 
 
-def release_in_clone(folder, bullseye_root):
-    """A fresh clone of the current commit in `folder`, and scripts/release run in it."""
+def release_in_clone(folder, bullseye_root, as_user=None):
+    """A fresh clone of the current commit in `folder`, and scripts/release run in it, by `as_user`
+    (a SudoUser) when given: the clone is then that user's."""
     commit = run(["git", "-C", ROOT, "rev-parse", "HEAD"], capture_output=True, text=True).stdout.strip()
-    run(sudo() + ["rm", "-rf", folder])
+    shutil.rmtree(folder, ignore_errors=True)
     run(["git", "clone", "-q", "--no-checkout", ROOT, folder])
     run(["git", "-C", folder, "checkout", "-q", "--detach", commit])
+    command = [os.path.join(folder, "scripts", "release")]
+    if as_user:
+        as_user.take(folder)
+        command = as_user.command(command, QUENNET_BULLSEYE_ROOT=bullseye_root)
+    print(f"     scripts/release in {folder}{' as the user ' + as_user.name if as_user else ''}:", flush=True)
     started = time.monotonic()
-    env = dict(os.environ, QUENNET_BULLSEYE_ROOT=bullseye_root)
-    done = subprocess.run([os.path.join(folder, "scripts", "release")], env=env, capture_output=True, text=True)
-    if done.returncode != 0:
-        sys.stdout.write(done.stdout + done.stderr)
-        sys.exit(f"check_release: scripts/release failed in {folder} (exit status {done.returncode})")
+    status, _ = stream(command, env=dict(os.environ, QUENNET_BULLSEYE_ROOT=bullseye_root))
+    if status != 0:
+        sys.exit(f"check_release: scripts/release failed in {folder} (exit status {status})")
     print(f"     scripts/release in {folder}: {time.monotonic() - started:.0f} s", flush=True)
     return os.path.join(folder, "dist")
 
@@ -85,6 +93,106 @@ def release_in_clone(folder, bullseye_root):
 def release_files(dist):
     """Every file of a release, by its path under dist/ (the npm tarballs are in dist/npm/)."""
     return sorted(os.path.relpath(os.path.join(base, name), dist) for base, _, files in os.walk(dist) for name in files)
+def stream(command, every=0, **options):
+    """Runs a command with its output shown as it comes, indented, or only a line of it every
+    `every` seconds; returns its exit status and its lines."""
+    lines, shown = [], 0.0
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          **options) as process:
+        for line in process.stdout:
+            lines.append(line.rstrip("\n"))
+            if time.monotonic() - shown >= every:
+                print(f"       {'... ' if every else ''}{line}", end="", flush=True)
+                shown = time.monotonic()
+    return process.returncode, lines
+
+
+class SudoUser:
+    """An ordinary user with passwordless sudo, made for the checks and removed after them: the
+    scripts' sudo path, run for real. Needs root or sudo; installs sudo when it is missing (and
+    removes it again)."""
+
+    name = "quennet-check"
+
+    def __init__(self):
+        self.installed_sudo = False
+        self.work = None
+
+    def create(self):
+        """Makes the user; returns None, or why sudo could not be installed."""
+        if not shutil.which("sudo"):
+            print("     installing sudo (apt-get install sudo)", flush=True)
+            done = subprocess.run(["apt-get", "-q", "install", "-y", "--no-install-recommends", "sudo"],
+                                  env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"),
+                                  capture_output=True, text=True)
+            if done.returncode != 0 or not shutil.which("sudo"):
+                return " ".join((done.stdout + done.stderr).strip().splitlines()[-1:])
+            self.installed_sudo = True
+        self.remove_user()
+        run(sudo() + ["useradd", "--create-home", "--shell", "/bin/sh", self.name])
+        rule = f"{self.name} ALL=(ALL) NOPASSWD: ALL\n"
+        run(sudo() + ["sh", "-c", f"printf '{rule}' >{self.sudoers} && chmod 440 {self.sudoers}"])
+        self.home = os.path.expanduser(f"~{self.name}")
+        self.work = tempfile.mkdtemp(prefix="quennet-sudo-user.", dir="/var/tmp")
+        os.chmod(self.work, 0o755)
+        return None
+
+    @property
+    def sudoers(self):
+        return f"/etc/sudoers.d/{self.name}"
+
+    def take(self, folder):
+        """Hands `folder` to the user."""
+        run(sudo() + ["chown", "-R", f"{self.name}:{self.name}", folder])
+
+    def command(self, command, **variables):
+        """`command` as the user, with a login's plain environment and `variables`."""
+        extra = [f"{k}={v}" for k, v in variables.items()]
+        return sudo() + ["setpriv", f"--reuid={self.name}", f"--regid={self.name}", "--init-groups",
+                         "env", "-i", f"HOME={self.home}", f"USER={self.name}", f"LOGNAME={self.name}",
+                         "PATH=/usr/local/bin:/usr/bin:/bin", "LANG=C.UTF-8", *extra, *command]
+
+    def remove_user(self):
+        subprocess.run(sudo() + ["rm", "-f", self.sudoers])
+        if subprocess.run(["id", self.name], capture_output=True).returncode == 0:
+            run(sudo() + ["userdel", "--remove", self.name], stderr=subprocess.DEVNULL)
+
+    def remove(self):
+        self.remove_user()
+        if self.work:
+            run(sudo() + ["rm", "-rf", self.work])
+        if self.installed_sudo:
+            subprocess.run(["apt-get", "-q", "purge", "-y", "sudo"], capture_output=True)
+
+
+def check_sudo_user(user, clone, bullseye_root):
+    """As the sudo user, in the clone it released from: scripts/bootstrap's sudo path (a package
+    that the user's dpkg-query reports missing is installed through the real sudo and apt-get), the
+    demo, nothing of root's left in the clone, and scripts/clean giving back what git cloned."""
+    stubs = os.path.join(user.work, "stubs")
+    os.makedirs(stubs)
+    with open(os.path.join(stubs, "dpkg-query"), "w") as f:
+        f.write('#!/bin/sh\ncase "$*" in *ninja-build*) exit 1 ;; esac\nexec /usr/bin/dpkg-query "$@"\n')
+    os.chmod(os.path.join(stubs, "dpkg-query"), 0o755)
+
+    def as_user(*command, path="/usr/local/bin:/usr/bin:/bin"):
+        print(f"     as {user.name}: {' '.join(command)}", flush=True)
+        return stream(user.command(list(command), PATH=path, QUENNET_BULLSEYE_ROOT=bullseye_root), cwd=clone)[0]
+
+    status = as_user("scripts/bootstrap", "demo", path=f"{stubs}:/usr/local/bin:/usr/bin:/bin")
+    log = open(os.path.join(clone, "build", "bootstrap.log")).read() if status == 0 else ""
+    check(status == 0 and "ninja-build" in log, f"as a user with sudo, scripts/bootstrap installs through sudo: "
+          f"exit status {status}")
+    status = as_user("scripts/demo")
+    state = os.path.join(clone, "build", "demo", "demo-state.json")
+    check(status == 0 and os.path.exists(state), f"as a user with sudo, scripts/demo runs: exit status {status}")
+    roots = [os.path.join(top, name) for top, folders, files in os.walk(clone) for name in folders + files
+             if os.lstat(os.path.join(top, name)).st_uid == 0]
+    check(not roots, f"nothing in the user's clone is root's: {roots[:5]}")
+    status = as_user("scripts/clean", "--keep-root")
+    left = run(user.command(["git", "-C", clone, "status", "--porcelain", "--ignored"]), capture_output=True,
+               text=True).stdout
+    check(status == 0 and not left, f"scripts/clean leaves the clone as git cloned it: {left.split()[:6]}")
 
 
 def compare(first, second, paths):
@@ -187,15 +295,15 @@ def check_shipped_cases(dist, name, work):
         run(["tar", "-xzf", os.path.join(dist, archive), "-C", folder])
     cases = sorted(os.path.join(ROOT, "tests", "cases", f) for f in os.listdir(os.path.join(ROOT, "tests", "cases"))
                    if f.endswith(".cases"))
-    result = subprocess.run([sys.executable, os.path.join(ROOT, "tests", "blackbox", "run_cases.py"),
-                             "--exe", os.path.join(folder, "quennet"),
-                             "--sim-library", os.path.join(folder, "sim", "libsteam_api.so"),
-                             "--platform", "linux", "--genuine-dir", os.path.join(ROOT, ".cache", "steamworks", "linux"),
-                             "--work", os.path.join(folder, "runs"), *cases], capture_output=True, text=True)
-    lines = result.stdout.strip().splitlines()
-    if result.returncode != 0:
+    print("     the black-box cases against the released Linux program:", flush=True)
+    status, lines = stream([sys.executable, os.path.join(ROOT, "tests", "blackbox", "run_cases.py"),
+                            "--exe", os.path.join(folder, "quennet"),
+                            "--sim-library", os.path.join(folder, "sim", "libsteam_api.so"),
+                            "--platform", "linux", "--genuine-dir", os.path.join(ROOT, ".cache", "steamworks", "linux"),
+                            "--work", os.path.join(folder, "runs"), *cases], every=10)
+    if status != 0:
         sys.stdout.write("\n".join(lines[-40:]) + "\n")
-    check(result.returncode == 0, f"the black-box cases pass against the released Linux program: {lines[-1:]}")
+    check(status == 0, f"the black-box cases pass against the released Linux program: {lines[-1:]}")
 
 
 def check_npm_programs(dist, v):
@@ -231,23 +339,42 @@ def main():
     if os.geteuid() != 0 and not shutil.which("sudo"):
         print("skip: building in and running the Debian 11 root needs root or sudo")
         return SKIP
-    made = subprocess.run([os.path.join(ROOT, "scripts", "bullseye-root")], capture_output=True, text=True)
+    # Its phases go straight through: making the root takes minutes.
+    made = subprocess.run([os.path.join(ROOT, "scripts", "bullseye-root")], stdout=subprocess.PIPE, text=True)
     if made.returncode == SKIP:
-        print(f"skip: {made.stderr.strip().splitlines()[-1]}")
+        print("skip: Debian's archive cannot be reached, so there is no Debian 11 root")
         return SKIP
     if made.returncode != 0:
-        sys.stdout.write(made.stderr)
         return 1
     bullseye_root = made.stdout.strip()
 
-    # Different names and depths, and different times: the second run starts after the first ends.
-    first = os.path.join(options.work, "a")
-    second = os.path.join(options.work, "second-clone", "quennet")
-    dist = release_in_clone(first, bullseye_root)
-    time.sleep(1)
-    other = release_in_clone(second, bullseye_root)
-    compare(dist, other, [first, second])
+    # The first release is built by a user with sudo, from that user's clone; the second by whoever
+    # runs this. Different names and depths, and different times: the second run starts after the
+    # first ends.
+    user = SudoUser()
+    try:
+        why = user.create()
+        if why:
+            print(f"skip sudo user: sudo cannot be installed: {why}")
+            user.remove()
+            user = None
+        first = os.path.join(user.work if user else options.work, "a")
+        second = os.path.join(options.work, "second-clone", "quennet")
+        dist = release_in_clone(first, bullseye_root, user)
+        time.sleep(1)
+        other = release_in_clone(second, bullseye_root)
+        compare(dist, other, [first, second])
+        run_checks(dist, options.work, bullseye_root)
+        if user:
+            check_sudo_user(user, first, bullseye_root)
+    finally:
+        if user:
+            user.remove()
+    print(f"{len(failures)} failed" if failures else "every check passed")
+    return 1 if failures else 0
 
+
+def run_checks(dist, work, bullseye_root):
     v = version()
     check(re.search(rf"^## {re.escape(v)}\b", open(os.path.join(ROOT, "CHANGELOG.md")).read(), re.M) is not None,
           f"CHANGELOG.md has an entry for {v}")
@@ -256,10 +383,7 @@ def main():
     check_npm_programs(dist, v)
     check_portable(dist, f"quennet-{v}-linux-x86_64", bullseye_root)
     check_wheels(dist, v)
-    check_shipped_cases(dist, f"quennet-{v}-linux-x86_64", options.work)
-
-    print(f"{len(failures)} failed" if failures else "every check passed")
-    return 1 if failures else 0
+    check_shipped_cases(dist, f"quennet-{v}-linux-x86_64", work)
 
 
 if __name__ == "__main__":
