@@ -11,13 +11,13 @@ them: sorted entries, one time stamp, owner root, fixed permissions):
 
 A platform's packages are written when its build is given, as `cmake --install` lays out the
 runtime and testing components under <stage>/runtime and <stage>/testing. Valve's library comes
-from the folder scripts/fetch-steamworks fills and must have the SHA-256 pinned below.
+from the folder scripts/fetch-steamworks fills and must have the SHA-256 pinned in
+scripts/steamworks.sha256.
 
     npm_packages.py --out <folder> --mtime <seconds> [--linux <stage>] [--windows <stage>]
 """
 
 import argparse
-import hashlib
 import json
 import os
 import re
@@ -26,17 +26,19 @@ import sys
 import tempfile
 
 import archive
+import steamworks as steamworks_pins
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NODE = os.path.join(ROOT, "clients", "node")
 TESTING = os.path.join(NODE, "testing")
 
-# Valve's redistributable Steam library, as @pipelab/steamworks.js@0.9.1 carries it.
+# Per platform, Valve's redistributable Steam library under .cache/steamworks/ (pinned in
+# scripts/steamworks.sha256).
 PLATFORMS = {
     "linux": {"npm": "linux-x64", "os": "linux", "program": "quennet", "library": "libsteam_api.so",
-              "valve": ("linux/libsteam_api.so", "0f2c41c20644503c17e13498203986493332fc8296dbd78493bc1fed352ec0cc")},
+              "valve": "linux/libsteam_api.so"},
     "windows": {"npm": "win32-x64", "os": "win32", "program": "quennet.exe", "library": "steam_api64.dll",
-                "valve": ("windows/steam_api64.dll", "e082bf5c9f881c822b1540a76b74f9d15e18019a73ebd206a559595badcb7f65")},
+                "valve": "windows/steam_api64.dll"},
 }
 
 
@@ -89,11 +91,12 @@ def platform_manifest(name, version, platform, description):
 
 
 def valve_library(steamworks, platform):
-    relative, pinned = platform["valve"]
+    relative = platform["valve"]
+    pinned = steamworks_pins.pinned()[relative]
     path = os.path.join(steamworks, relative)
     if not os.path.exists(path):
         fail(f"{path} is missing: scripts/fetch-steamworks fetches it")
-    digest = hashlib.sha256(open(path, "rb").read()).hexdigest()
+    digest = steamworks_pins.digest_of(path)
     if digest != pinned:
         fail(f"{path} has SHA-256 {digest}, not the pinned {pinned}")
     return path

@@ -25,15 +25,11 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from archive import write_zip  # noqa: E402
+from steamworks import digest_of, pinned_digest  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PACKAGE = os.path.join(ROOT, "clients", "python")
 SKIP = 77
-# Valve's redistributable library as @pipelab/steamworks.js@0.9.1 carries it.
-PINNED = {
-    "libsteam_api.so": "0f2c41c20644503c17e13498203986493332fc8296dbd78493bc1fed352ec0cc",
-    "steam_api64.dll": "e082bf5c9f881c822b1540a76b74f9d15e18019a73ebd206a559595badcb7f65",
-}
 SUMMARY = "Manage DayZ Steam Workshop items through the local Steam client, with quennet in a separate process"
 
 
@@ -67,8 +63,8 @@ def check_library(library):
     if not os.path.isfile(library):
         print(f"wheel: Valve's {name} is missing ({library}): scripts/fetch-steamworks could not fetch it", file=sys.stderr)
         sys.exit(SKIP)
-    digest = hashlib.sha256(open(library, "rb").read()).hexdigest()
-    if PINNED.get(name) != digest:
+    digest = digest_of(library)
+    if pinned_digest(name) != digest:
         sys.exit(f"wheel: {library} is not Valve's library as pinned (SHA-256 {digest})")
 
 

@@ -310,7 +310,8 @@ def check_npm_programs(dist, v):
     """The npm platform packages carry the programs of the release archives, not those of another
     build, and Valve's library of the pinned SHA-256 beside them."""
     sys.path.insert(0, os.path.join(ROOT, "scripts"))
-    from npm_packages import PLATFORMS  # noqa: E402  (the pinned hashes are kept there, once)
+    from npm_packages import PLATFORMS  # noqa: E402
+    from steamworks import pinned  # noqa: E402  (the pinned hashes, kept once)
     for archive, platform in ((f"quennet-{v}-linux-x86_64.tar.gz", PLATFORMS["linux"]),
                               (f"quennet-{v}-windows-x64.zip", PLATFORMS["windows"])):
         program, library = platform["program"], platform["library"]
@@ -320,7 +321,7 @@ def check_npm_programs(dist, v):
             check(files.get(f"package/bin/{program}") == released, f"npm/quennet-{package}-{v}.tgz holds the {program} of {archive}")
         files = dict(members(os.path.join(dist, "npm", f"quennet-{platform['npm']}-{v}.tgz")))
         digest = hashlib.sha256(files.get(f"package/bin/{library}", b"")).hexdigest()
-        check(digest == platform["valve"][1], f"npm/quennet-{platform['npm']}-{v}.tgz holds Valve's {library}: {digest}")
+        check(digest == pinned()[platform["valve"]], f"npm/quennet-{platform['npm']}-{v}.tgz holds Valve's {library}: {digest}")
 
 
 def file_version(data):
