@@ -71,7 +71,9 @@ def release_in_clone(folder, bullseye_root, as_user=None):
     (a SudoUser) when given: the clone is then that user's."""
     commit = run(["git", "-C", ROOT, "rev-parse", "HEAD"], capture_output=True, text=True).stdout.strip()
     shutil.rmtree(folder, ignore_errors=True)
-    run(["git", "clone", "-q", "--no-checkout", ROOT, folder])
+    # Without hard links: the clone may be handed to another user, and a chown through a link
+    # would hand over this repository's own objects too.
+    run(["git", "clone", "-q", "--no-hardlinks", "--no-checkout", ROOT, folder])
     run(["git", "-C", folder, "checkout", "-q", "--detach", commit])
     command = [os.path.join(folder, "scripts", "release")]
     if as_user:
