@@ -33,6 +33,7 @@ import subprocess
 import sys
 import tarfile
 import tempfile
+import threading
 import time
 import zipfile
 
@@ -89,16 +90,28 @@ def release_in_clone(folder, bullseye_root, as_user=None):
 
 
 def stream(command, every=0, **options):
-    """Runs a command with its output shown as it comes, indented, or only a line of it every
-    `every` seconds; returns its exit status and its lines."""
-    lines, shown = [], 0.0
+    """Runs a command with its output shown as it comes, indented, or else a line every `every`
+    seconds (its latest, even while it writes nothing); returns its exit status and its lines."""
+    lines, shown, done = [], [time.monotonic()], threading.Event()
+
+    def show(line):
+        print(f"       {'... ' if every else ''}{line}", flush=True)
+        shown[0] = time.monotonic()
+
+    def tick():
+        while not done.wait(1):
+            if time.monotonic() - shown[0] >= every:
+                show(lines[-1] if lines else "working")
+
+    if every:
+        threading.Thread(target=tick, daemon=True).start()
     with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                           **options) as process:
         for line in process.stdout:
             lines.append(line.rstrip("\n"))
-            if time.monotonic() - shown >= every:
-                print(f"       {'... ' if every else ''}{line}", end="", flush=True)
-                shown = time.monotonic()
+            if not every:
+                show(lines[-1])
+    done.set()
     return process.returncode, lines
 
 
