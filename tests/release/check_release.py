@@ -37,6 +37,7 @@ import subprocess
 import sys
 import tarfile
 import tempfile
+import threading
 import time
 import zipfile
 
@@ -75,7 +76,9 @@ def release_in_clone(folder, bullseye_root, as_user=None):
     (a SudoUser) when given: the clone is then that user's."""
     commit = run(["git", "-C", ROOT, "rev-parse", "HEAD"], capture_output=True, text=True).stdout.strip()
     shutil.rmtree(folder, ignore_errors=True)
-    run(["git", "clone", "-q", "--no-checkout", ROOT, folder])
+    # Without hard links: the clone may be handed to another user, and a chown through a link
+    # would hand over this repository's own objects too.
+    run(["git", "clone", "-q", "--no-hardlinks", "--no-checkout", ROOT, folder])
     run(["git", "-C", folder, "checkout", "-q", "--detach", commit])
     command = [os.path.join(folder, "scripts", "release")]
     if as_user:
@@ -94,16 +97,28 @@ def release_files(dist):
     """Every file of a release, by its path under dist/ (the npm tarballs are in dist/npm/)."""
     return sorted(os.path.relpath(os.path.join(base, name), dist) for base, _, files in os.walk(dist) for name in files)
 def stream(command, every=0, **options):
-    """Runs a command with its output shown as it comes, indented, or only a line of it every
-    `every` seconds; returns its exit status and its lines."""
-    lines, shown = [], 0.0
+    """Runs a command with its output shown as it comes, indented, or else a line every `every`
+    seconds (its latest, even while it writes nothing); returns its exit status and its lines."""
+    lines, shown, done = [], [time.monotonic()], threading.Event()
+
+    def show(line):
+        print(f"       {'... ' if every else ''}{line}", flush=True)
+        shown[0] = time.monotonic()
+
+    def tick():
+        while not done.wait(1):
+            if time.monotonic() - shown[0] >= every:
+                show(lines[-1] if lines else "working")
+
+    if every:
+        threading.Thread(target=tick, daemon=True).start()
     with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                           **options) as process:
         for line in process.stdout:
             lines.append(line.rstrip("\n"))
-            if time.monotonic() - shown >= every:
-                print(f"       {'... ' if every else ''}{line}", end="", flush=True)
-                shown = time.monotonic()
+            if not every:
+                show(lines[-1])
+    done.set()
     return process.returncode, lines
 
 

@@ -27,14 +27,24 @@ function freshFolder(name, parent = process.env.QUENNET_TEST_WORK ? hostPath('QU
   return folder;
 }
 
+// A hard link to the built file, or a copy across file systems: a sanitized build's binaries are
+// large, and a copy per test would take hundreds of megabytes.
+function place(source, target) {
+  try {
+    fs.linkSync(source, target);
+  } catch {
+    fs.copyFileSync(source, target);
+  }
+}
+
 // quennet, with the simulated Steam library beside it unless `library` is false, in `folder`.
 // Returns the program's path.
 function install(folder, { library = true } = {}) {
   fs.mkdirSync(folder, { recursive: true });
   const program = path.join(folder, PROGRAM);
-  fs.copyFileSync(hostPath('QUENNET_TEST_EXE'), program);
+  place(hostPath('QUENNET_TEST_EXE'), program);
   fs.chmodSync(program, 0o755);
-  if (library) fs.copyFileSync(hostPath('QUENNET_TEST_SIM_LIBRARY'), path.join(folder, LIBRARY));
+  if (library) place(hostPath('QUENNET_TEST_SIM_LIBRARY'), path.join(folder, LIBRARY));
   return program;
 }
 
