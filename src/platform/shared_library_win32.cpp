@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/system_error.h"
+#include "platform/wide_text.h"
 
 namespace quennet::platform {
 
@@ -13,8 +14,7 @@ void* SharedLibrary::symbol(const char* name) const {
 }
 
 Result<SharedLibrary, std::string> load_shared_library(const char* file_name) {
-  std::wstring wide_name;
-  for (const char* c = file_name; *c != '\0'; ++c) wide_name.push_back(static_cast<wchar_t>(*c));
+  const std::wstring wide_name = utf16_from_utf8(file_name);
   // Never the current directory: a planted DLL there must not run inside the launcher's child.
   HMODULE module = LoadLibraryExW(wide_name.c_str(), nullptr,
                                   LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);

@@ -27,14 +27,9 @@ bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
   bool all_confirmed = true;
   // Entries whose outcome is known leave the list; the others keep their order.
   auto take_outcomes = [&] {
-    std::size_t kept = 0;
-    for (PendingUnsubscribe& entry : pending) {
+    std::erase_if(pending, [&](PendingUnsubscribe& entry) {
       const CallOutcome outcome = entry.receiver.try_take();
-      if (std::holds_alternative<Pending>(outcome)) {
-        if (&pending[kept] != &entry) pending[kept] = std::move(entry);
-        ++kept;
-        continue;
-      }
+      if (std::holds_alternative<Pending>(outcome)) return false;
       if (const auto* failed = std::get_if<Failed>(&outcome)) {
         emit(item_error(failed->failure.code,
                         "unsubscribing " + decimal(entry.id) + " failed: " + failed->failure.message,
@@ -45,8 +40,8 @@ bool run_unsubscribe(const SteamClient& client, std::span<const WorkshopId> ids,
                         entry.id));
         all_confirmed = false;
       }
-    }
-    pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(kept), pending.end());
+      return true;
+    });
     return !pending.empty();
   };
 
