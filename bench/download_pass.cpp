@@ -26,6 +26,7 @@
 #include "sim/control.h"
 #include "support/simulated_api.h"
 #include "steam/download_failures.h"
+#include "steam/pump.h"
 #include "support/virtual_clock.h"
 #include "workshop/download.h"
 
@@ -161,10 +162,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench: scenario: %s\n", error.c_str());
     return 1;
   }
-  const quennet::SteamPlatform platform{
+  const quennet::SteamLoading loading{
       [](const char*, const char*) {},
       []() -> quennet::Result<quennet::SteamApi, std::string> { return measured_api(); }};
-  auto opened = quennet::SteamClient::init(platform);
+  auto opened = quennet::SteamClient::init(loading);
   if (!opened) {
     std::fprintf(stderr, "bench: no session: %s\n", opened.error().describe().c_str());
     return 1;

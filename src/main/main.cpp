@@ -16,7 +16,7 @@ int program_main(std::span<const char* const> args) {
       platform::fatal_error("argument " + std::to_string(i + 1) + " is not valid Unicode text");
     }
   }
-  return run(args, production_environment());
+  return run(args, production_context());
 }
 
 }  // namespace quennet

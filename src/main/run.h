@@ -11,18 +11,18 @@
 namespace quennet {
 
 // What a run touches of the world, so that tests can run it whole, in-process.
-struct RunEnvironment {
-  SteamPlatform steam;
+struct RunContext {
+  SteamLoading steam;
   platform::Clock clock;
   RecordSink emit;
 };
 
 // The OS environment, the Steam library beside the executable, the monotonic clock, standard output.
-RunEnvironment production_environment();
+RunContext production_context();
 
 // Parses `args` (the arguments after the program path), opens the Steam session, writes Ready, runs
 // the command, writes Done on success and shuts Steam down. Returns the exit status: 0 exactly when
 // Done was written, 1 otherwise.
-int run(std::span<const char* const> args, const RunEnvironment& environment);
+int run(std::span<const char* const> args, const RunContext& context);
 
 }  // namespace quennet

@@ -6,12 +6,10 @@
 #include <string>
 #include <variant>
 
+#include "common/workshop_id.h"
 #include "protocol/error_code.h"
 
 namespace quennet {
-
-// A Steam Workshop item id; never 0 once accepted from the command line.
-using WorkshopId = std::uint64_t;
 
 // Record fields are named by their keys. Ids and the Steam ID are written as strings of digits.
 // Records compare equal field by field, so that tests can compare them as values.

@@ -1,7 +1,7 @@
 #include "steam/download_failures.h"
 
 #include "platform/callback_records.h"
-#include "steam/read_at.h"
+#include "steam/raw_records.h"
 
 namespace quennet {
 

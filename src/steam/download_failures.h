@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "protocol/event.h"
+#include "common/workshop_id.h"
 #include "steam/result_codes.h"
 #include "steam/session.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "protocol/event.h"
+#include "common/workshop_id.h"
 #include "steam/library.h"
 #include "steam/outcome.h"
 #include "steam/session.h"
@@ -40,11 +40,13 @@ class UgcInterface : public InterfaceHandle<SteamUGCObject> {
   using InterfaceHandle::InterfaceHandle;
 
   // GetItemState: the item's state bits.
-  std::uint32_t item_state(WorkshopId id) const { return api_.SteamAPI_ISteamUGC_GetItemState(pointer_, id); }
+  std::uint32_t get_item_state(WorkshopId id) const {
+    return api_.SteamAPI_ISteamUGC_GetItemState(pointer_, id);
+  }
   // GetItemInstallInfo into `info`, its folder buffer zeroed first. False when Steam says the item
   // is not installed; `info` then holds nothing of use. Both are asked for every item on every pass
   // and of every id of a status, so they are made here, inline.
-  bool install_info(WorkshopId id, RawInstallInfo& info) const {
+  bool get_item_install_info(WorkshopId id, RawInstallInfo& info) const {
     std::memset(info.folder, 0, sizeof info.folder);
     info.size_on_disk = 0;
     info.timestamp = 0;
@@ -54,7 +56,7 @@ class UgcInterface : public InterfaceHandle<SteamUGCObject> {
   // DownloadItem with high priority. False when Steam rejects the request.
   bool download_item(WorkshopId id) const;
   // GetItemDownloadInfo. False when Steam has no download information.
-  bool download_info(WorkshopId id, std::uint64_t& bytes_done, std::uint64_t& bytes_total) const;
+  bool get_item_download_info(WorkshopId id, std::uint64_t& bytes_done, std::uint64_t& bytes_total) const;
 
   // SubscribeItem / UnsubscribeItem, with the Workshop completion registered under the returned
   // API call handle. The handle is used as it comes, without any test for validity.
@@ -67,7 +69,7 @@ class UserInterface : public InterfaceHandle<SteamUserObject> {
   using InterfaceHandle::InterfaceHandle;
 
   // GetSteamID: the logged-in account's 64-bit Steam ID.
-  std::uint64_t steam_id() const;
+  std::uint64_t get_steam_id() const;
 };
 
 class FriendsInterface : public InterfaceHandle<SteamFriendsObject> {
@@ -75,7 +77,7 @@ class FriendsInterface : public InterfaceHandle<SteamFriendsObject> {
   using InterfaceHandle::InterfaceHandle;
 
   // GetPersonaName, decoded as UTF-8 with invalid sequences replaced; "" when Steam gives none.
-  std::string persona_name() const;
+  std::string get_persona_name() const;
 };
 
 }  // namespace quennet

@@ -1,6 +1,6 @@
 #include "steam/pump.h"
 
-#include "steam/read_at.h"
+#include "steam/raw_records.h"
 
 namespace quennet {
 
@@ -21,7 +21,7 @@ constexpr std::uint32_t MAX_RESULT_SIZE = 64 * 1024;
 
 }  // namespace
 
-void CallbackPump::run() {
+void CallbackPump::run_callbacks() {
   const HSteamPipe pipe = api_.SteamAPI_GetHSteamPipe();
   api_.SteamAPI_ManualDispatch_RunFrame(pipe);
 

@@ -1,46 +1,22 @@
 // The callback pump: Steam's callbacks and call results, delivered to their handlers on the thread
-// that runs it, with manual dispatch.
+// that runs it, with manual dispatch. The session's own part: the rest of the program registers its
+// handlers through SteamClient (steam/session.h), with the types of steam/callbacks.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
 
+#include "steam/callbacks.h"
 #include "steam/library.h"
 
 namespace quennet {
 
 // Callback id of the call-completed notice, which the pump turns into a call-result delivery.
 inline constexpr std::int32_t CALL_COMPLETED_CALLBACK = 703;
-
-// A repeatable handler for one callback id: the address and size of the callback's data record.
-using CallbackHandler = std::function<void(const void* data, std::size_t size)>;
-// A one-shot handler for one API call: the fetched result record, its size, the I/O-failure flag.
-using CallResultHandler = std::function<void(const void* result, std::size_t size, bool io_failure)>;
-
-class CallbackPump;
-
-// The registration of one callback handler. It does not keep the session open; released while the
-// session is open it removes the handler, released after shutdown it does nothing.
-class CallbackHandle {
- public:
-  CallbackHandle(std::weak_ptr<CallbackPump> pump, std::int32_t callback_id)
-      : pump_(std::move(pump)), callback_id_(callback_id) {}
-  CallbackHandle(CallbackHandle&& other) noexcept = default;
-  CallbackHandle& operator=(CallbackHandle&&) = delete;
-  ~CallbackHandle() { release(); }
-
-  void release();
-
- private:
-  std::weak_ptr<CallbackPump> pump_;
-  std::int32_t callback_id_;
-};
 
 // The handler tables of one session, and the pass that feeds them. The program runs on one thread;
 // the tables still have their locks, as Steam's own contract for handlers asks, and they are never
@@ -51,10 +27,11 @@ class CallbackPump {
 
   // One pass: every pending callback to its handler, every completed call whose result can be
   // fetched to its one-shot handler. Never waits.
-  void run();
+  void run_callbacks();
 
   // Stores `handler` for `callback_id`, replacing (and releasing) any earlier one. Handlers run
-  // inside run() with the handler table locked: they must not register or release handlers.
+  // inside run_callbacks() with the handler table locked: they must not register or release
+  // handlers.
   void register_callback(std::int32_t callback_id, CallbackHandler handler);
   void remove_callback(std::int32_t callback_id);
 

@@ -1,10 +1,9 @@
 #include "steam/session.h"
 
 #include "platform/environment.h"
-#include "platform/fatal.h"
 #include "protocol/utf8.h"
-#include "steam/interfaces.h"
-#include "steam/steam_text.h"
+#include "steam/pump.h"
+#include "steam/raw_records.h"
 
 namespace quennet {
 
@@ -42,15 +41,16 @@ std::string SteamInitError::describe() const {
   return detail;
 }
 
-SteamPlatform production_steam_platform() {
-  return SteamPlatform{platform::set_environment_variable, load_steam_api};
+SteamLoading production_steam_loading() {
+  return SteamLoading{platform::set_environment_variable, load_steam_api};
 }
 
-Result<SteamClient, SteamInitError> SteamClient::init(const SteamPlatform& platform) {
-  platform.set_environment("SteamAppId", DAYZ_APP_ID_TEXT);
-  platform.set_environment("SteamGameId", DAYZ_APP_ID_TEXT);
+Result<SteamClient, SteamInitError> SteamClient::init(const SteamLoading& loading) {
+  const std::string app_id = std::to_string(DAYZ_APP_ID);
+  loading.set_environment("SteamAppId", app_id.c_str());
+  loading.set_environment("SteamGameId", app_id.c_str());
 
-  auto api = platform.load_library();
+  auto api = loading.load_library();
   if (!api) {
     return Failure{SteamInitError{SteamInitKind::FailedGeneric, decode_utf8_lossy(api.error())}};
   }
@@ -68,34 +68,9 @@ Result<SteamClient, SteamInitError> SteamClient::init(const SteamPlatform& platf
   return SteamClient(std::make_shared<SessionState>(api.value()));
 }
 
-namespace {
+const SteamApi& SteamClient::api() const { return state_->api; }
 
-template <typename Object>
-Object* checked(Object* pointer, const char* accessor) {
-  // The library promised an interface after a successful initialisation; without one every later
-  // call would crash inside it. Stop here with a diagnostic instead.
-  if (pointer == nullptr) platform::fatal_error(std::string("Steam returned no interface from ") + accessor);
-  return pointer;
-}
-
-}  // namespace
-
-UgcInterface SteamClient::ugc() const {
-  return UgcInterface(*this, state_->api,
-                      checked(state_->api.SteamAPI_SteamUGC_v021(), "SteamAPI_SteamUGC_v021"));
-}
-
-UserInterface SteamClient::user() const {
-  return UserInterface(*this, state_->api,
-                       checked(state_->api.SteamAPI_SteamUser_v023(), "SteamAPI_SteamUser_v023"));
-}
-
-FriendsInterface SteamClient::friends() const {
-  return FriendsInterface(
-      *this, state_->api, checked(state_->api.SteamAPI_SteamFriends_v018(), "SteamAPI_SteamFriends_v018"));
-}
-
-void SteamClient::run_callbacks() const { state_->pump.run(); }
+void SteamClient::run_callbacks() const { state_->pump.run_callbacks(); }
 
 CallbackHandle SteamClient::register_callback(std::int32_t callback_id, CallbackHandler handler) const {
   state_->pump.register_callback(callback_id, std::move(handler));

@@ -8,14 +8,13 @@
 #include <string>
 
 #include "common/result.h"
+#include "steam/callbacks.h"
 #include "steam/library.h"
-#include "steam/pump.h"
 
 namespace quennet {
 
 // DayZ's Steam application id, as the process presents itself to Steam.
 inline constexpr std::uint32_t DAYZ_APP_ID = 221100;
-inline constexpr char DAYZ_APP_ID_TEXT[] = "221100";
 
 // SteamAPI_InitFlat's failure results.
 enum class SteamInitKind : std::int32_t { FailedGeneric = 1, NoSteamClient = 2, VersionMismatch = 3 };
@@ -30,12 +29,12 @@ struct SteamInitError {
 
 // What opening a session needs of the world: the OS environment and the real library in the
 // program, a recorder and the simulator in tests.
-struct SteamPlatform {
+struct SteamLoading {
   std::function<void(const char* name, const char* value)> set_environment;
   std::function<Result<SteamApi, std::string>()> load_library;
 };
 
-SteamPlatform production_steam_platform();
+SteamLoading production_steam_loading();
 
 struct SessionState;
 class UgcInterface;
@@ -49,7 +48,7 @@ class SteamClient {
  public:
   // Sets SteamAppId and SteamGameId, loads the library, initialises it and switches on manual
   // dispatch. Called once per run.
-  static Result<SteamClient, SteamInitError> init(const SteamPlatform& platform);
+  static Result<SteamClient, SteamInitError> init(const SteamLoading& loading);
 
   // Fresh interface handles (steam/interfaces.h), asked of the library on every call and never
   // cached.
@@ -57,13 +56,15 @@ class SteamClient {
   UserInterface user() const;
   FriendsInterface friends() const;
 
-  // The session's callback pump (steam/pump.h): one pass, and handler registration.
+  // The session's callback pump (steam/pump.cpp): one pass, and handler registration.
   void run_callbacks() const;
   CallbackHandle register_callback(std::int32_t callback_id, CallbackHandler handler) const;
   void register_call_result(SteamAPICall_t call, CallResultHandler handler) const;
 
  private:
   explicit SteamClient(std::shared_ptr<SessionState> state) : state_(std::move(state)) {}
+  const SteamApi& api() const;  // for the interface handles
+
   std::shared_ptr<SessionState> state_;
 };
 

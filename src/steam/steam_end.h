@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "steam/pump.h"
 #include "steam/session.h"
 
 namespace quennet {

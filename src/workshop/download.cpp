@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "steam/download_failures.h"
 #include "steam/interfaces.h"
 #include "workshop/item.h"
 #include "workshop/polling.h"
@@ -80,7 +81,6 @@ class Download {
     bool any_active = false;
     for (DownloadTask& task : tasks_) {
       advance(task);
-      if (task.phase == DownloadPhase::Errored) any_failed_ = true;
       if (active(task)) any_active = true;
     }
     return any_active;
@@ -149,7 +149,7 @@ class Download {
   void poll(DownloadTask& task) {
     const ItemState state = item_state(client_, task.id);
     RawInstallInfo install;  // asked on every pass, decoded only for the Installed record
-    const bool has_install = client_.ugc().install_info(task.id, install);
+    const bool has_install = client_.ugc().get_item_install_info(task.id, install);
     if (state.installed && !state.needs_update && !state.downloading && has_install) {
       // The bar the host has drawn ends at the total it was shown, whatever the size on disk.
       const std::uint64_t total = task.last_progress && task.last_progress->total != 0
@@ -162,7 +162,7 @@ class Download {
     }
 
     ByteCounts counts{0, 0};
-    if (!client_.ugc().download_info(task.id, counts.done, counts.total)) return;
+    if (!client_.ugc().get_item_download_info(task.id, counts.done, counts.total)) return;
     if (counts.total == 0 || task.last_progress == counts) return;
     const Nanoseconds now = clock_.now();
     std::optional<Nanoseconds>& last = last_progress_at_[task.spacing_slot];
@@ -176,6 +176,7 @@ class Download {
     emit_(item_error(code, std::move(message), task.id));
     task.phase = DownloadPhase::Errored;
     task.receiver.reset();
+    any_failed_ = true;
   }
 
   const SteamClient& client_;
@@ -183,7 +184,7 @@ class Download {
   const RecordSink& emit_;
   std::vector<DownloadTask> tasks_;
   std::vector<std::optional<Nanoseconds>> last_progress_at_;  // by spacing slot
-  bool any_failed_ = false;
+  bool any_failed_ = false;  // set by fail()
 };
 
 }  // namespace

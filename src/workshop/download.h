@@ -6,10 +6,11 @@
 
 #include "platform/clock.h"
 #include "protocol/emit.h"
-#include "steam/download_failures.h"
 #include "steam/session.h"
 
 namespace quennet {
+
+class DownloadFailureList;  // steam/download_failures.h
 
 // Subscribes where needed, requests every download with high priority, reports progress and
 // installation, and stops at `timeout_secs` after the start. Each failed item gets one Error record

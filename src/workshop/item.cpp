@@ -1,7 +1,8 @@
 #include "workshop/item.h"
 
 #include "protocol/utf8.h"
-#include "steam/steam_text.h"
+#include "steam/interfaces.h"
+#include "steam/raw_records.h"
 
 namespace quennet {
 
@@ -26,7 +27,7 @@ ItemState decode_item_state(std::uint32_t word) {
 }
 
 ItemState item_state(const SteamClient& client, WorkshopId id) {
-  return decode_item_state(client.ugc().item_state(id));
+  return decode_item_state(client.ugc().get_item_state(id));
 }
 
 InstallInfo decode_install_info(const RawInstallInfo& raw) {
@@ -36,7 +37,7 @@ InstallInfo decode_install_info(const RawInstallInfo& raw) {
 
 std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id) {
   RawInstallInfo raw;
-  if (!client.ugc().install_info(id, raw)) return std::nullopt;
+  if (!client.ugc().get_item_install_info(id, raw)) return std::nullopt;
   return decode_install_info(raw);
 }
 

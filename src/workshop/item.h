@@ -5,8 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "protocol/event.h"
-#include "steam/interfaces.h"
+#include "common/workshop_id.h"
 #include "steam/session.h"
 
 namespace quennet {
@@ -30,11 +29,13 @@ struct InstallInfo {
   std::uint32_t timestamp;
 };
 
+struct RawInstallInfo;  // steam/interfaces.h
+
 // A path that fills the whole buffer has no NUL: it ends at the buffer's end, never beyond.
 InstallInfo decode_install_info(const RawInstallInfo& raw);
 
 // One GetItemInstallInfo call, decoded. Nothing when Steam says the item is not installed. The
-// download's polling asks for the raw information instead (UgcInterface::install_info), so that a
+// download's polling asks for the raw information instead (UgcInterface::get_item_install_info), so that a
 // pass decodes the folder (a heap string) only once the item is complete.
 std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id);
 

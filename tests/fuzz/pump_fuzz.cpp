@@ -231,10 +231,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string log = steam_sim::call_log();
     log_sizes.push_back(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')));
   };
-  const quennet::SteamPlatform platform{
+  const quennet::SteamLoading loading{
       quennet::platform::set_environment_variable,
       []() -> quennet::Result<quennet::SteamApi, std::string> { return quennet::test::simulated_api(); }};
-  const int status = quennet::run(quennet::test::argv_of(args), quennet::RunEnvironment{platform, clock.clock(), emit});
+  const int status = quennet::run(quennet::test::argv_of(args), quennet::RunContext{loading, clock.clock(), emit});
   FUZZ_CHECK(status == 0 || status == 1);
 
   const std::vector<std::string> log = quennet::test::sim_log();

@@ -45,7 +45,7 @@ TEST(Run, ARejectedCommandLineTouchesNothing) {
   Session run("{}");
   EXPECT_EQ(run.run({"status"}), 1);
   EXPECT_EQ(run.recorder.events.size(), 1u);
-  EXPECT_TRUE(test::platform_calls().empty());
+  EXPECT_TRUE(test::loading_calls().empty());
   EXPECT_TRUE(test::sim_log().empty());
 }
 

@@ -15,7 +15,7 @@ TEST(Session, PresentsItselfAsDayzBeforeTheLibraryIsInitialised) {
   test::load_scenario("{}");
   {
     SteamClient client = test::open_session();
-    EXPECT_EQ(test::platform_calls(),
+    EXPECT_EQ(test::loading_calls(),
               (std::vector<std::string>{"SteamAppId=221100", "SteamGameId=221100", "load"}));
     const auto log = sim_log();
     ASSERT_EQ(log.size(), 2u);
@@ -41,7 +41,7 @@ TEST(Session, FailedInitialisationsDescribeThemselvesAndCallNothingMore) {
   };
   for (const Case& c : cases) {
     test::load_scenario(c.scenario);
-    auto opened = SteamClient::init(test::simulated_platform());
+    auto opened = SteamClient::init(test::simulated_loading());
     ASSERT_FALSE(opened.ok()) << c.scenario;
     EXPECT_EQ(opened.error().kind, c.kind);
     EXPECT_EQ(opened.error().describe(), c.detail);
@@ -52,11 +52,11 @@ TEST(Session, FailedInitialisationsDescribeThemselvesAndCallNothingMore) {
 
 TEST(Session, AMissingLibraryIsAGenericFailureNamingWhatWasMissing) {
   test::load_scenario("{}");
-  const SteamPlatform platform{
+  const SteamLoading loading{
       [](const char*, const char*) {},
       []() -> Result<SteamApi, std::string> { return Failure{std::string("libsteam_api.so has no X")}; },
   };
-  auto opened = SteamClient::init(platform);
+  auto opened = SteamClient::init(loading);
   ASSERT_FALSE(opened.ok());
   EXPECT_EQ(opened.error().describe(), "Some other failure: libsteam_api.so has no X");
   EXPECT_TRUE(sim_log().empty());

@@ -26,20 +26,20 @@ void PrintTo(const Event& event, std::ostream* out) {
 
 namespace quennet::test {
 
-std::vector<std::string>& platform_calls() {
+std::vector<std::string>& loading_calls() {
   static std::vector<std::string> calls;
   return calls;
 }
 
-SteamPlatform simulated_platform() {
-  platform_calls().clear();
-  return SteamPlatform{
+SteamLoading simulated_loading() {
+  loading_calls().clear();
+  return SteamLoading{
       [](const char* name, const char* value) {
-        platform_calls().push_back(std::string(name) + "=" + value);
+        loading_calls().push_back(std::string(name) + "=" + value);
         platform::set_environment_variable(name, value);
       },
       []() -> Result<SteamApi, std::string> {
-        platform_calls().push_back("load");
+        loading_calls().push_back("load");
         return simulated_api();
       },
   };
@@ -51,7 +51,7 @@ void load_scenario(std::string_view json) {
 }
 
 SteamClient open_session() {
-  auto opened = SteamClient::init(simulated_platform());
+  auto opened = SteamClient::init(simulated_loading());
   if (!opened) {
     // Nothing of the test can go on without a session; stop here with the reason.
     std::fprintf(stderr, "session did not open: %s\n", opened.error().describe().c_str());
@@ -92,7 +92,7 @@ bool Session::unsubscribe(std::vector<WorkshopId> ids) {
 }
 
 int Session::run(std::vector<std::string> args) {
-  return quennet::run(argv_of(args), RunEnvironment{simulated_platform(), clock.clock(), recorder.sink()});
+  return quennet::run(argv_of(args), RunContext{simulated_loading(), clock.clock(), recorder.sink()});
 }
 
 std::size_t Session::passes() const { return count_calls(sim_log(), "SteamAPI_ManualDispatch_RunFrame"); }

@@ -35,9 +35,9 @@ void PrintTo(const Record& record, std::ostream* out) {
 namespace quennet::test {
 
 // Sets the environment for real and records each setting, then hands out simulated_api().
-SteamPlatform simulated_platform();
+SteamLoading simulated_loading();
 // "SteamAppId=221100" and so on, then "load", in the order the session did them.
-std::vector<std::string>& platform_calls();
+std::vector<std::string>& loading_calls();
 
 // Starts the simulator's world afresh from `json` (empty: the demo world); a bad scenario fails the
 // test.
