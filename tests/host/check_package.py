@@ -8,7 +8,6 @@ import argparse
 import glob
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import zipfile
@@ -16,12 +15,13 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "blackbox"))
 import run_cases  # noqa: E402  (the black-box runner runs the unpacked program)
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from binary_files import pe_imported_dlls, pe_version  # noqa: E402
 
 # DLLs that every Windows system has; anything else (libstdc++-6.dll, libwinpthread-1.dll, ...) would
 # be missing on a player's machine.
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll", "shell32.dll", "ntdll.dll",
                "ws2_32.dll", "bcrypt.dll", "ucrtbase.dll"}
-VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
 
 
 def repo_files(folder, pattern="*"):
@@ -36,23 +36,6 @@ def expected_files(windows):
     testing = ({f"sim/{library}", "sim/README.md", "sim/LICENSE", "sim/THIRD_PARTY_NOTICES.md"}
                | repo_files("sim/scenarios", "*.json"))
     return {"runtime": runtime, "testing": testing}, exe, library
-
-
-def imported_dlls(path):
-    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True,
-                          check=True).stdout
-    return {line.split(":", 1)[1].strip() for line in dump.splitlines() if "DLL Name:" in line}
-
-
-def file_version(path):
-    """(file version, product version) of the VS_FIXEDFILEINFO in the executable's resources."""
-    data = open(path, "rb").read()
-    at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
-    if at < 0:
-        return None
-    _, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", data, at)
-    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)  # noqa: E731
-    return split(file_ms, file_ls), split(product_ms, product_ls)
 
 
 def extract(archive, folder):
@@ -104,13 +87,14 @@ def main():
         failures.append(f"the simulator lands beside {exe} when both archives are unpacked")
     if windows:
         for binary in (program, os.path.join(unpacked, "sim", library)):
-            foreign = {d for d in imported_dlls(binary) if d.lower() not in SYSTEM_DLLS}
+            foreign = {d for d in pe_imported_dlls(binary) if d.lower() not in SYSTEM_DLLS}
             if foreign:
                 failures.append(f"{os.path.basename(binary)} imports DLLs that are not Windows' own: {sorted(foreign)}")
         major, minor, patch = (int(n) for n in options.version.split("."))
         want = (major, minor, patch, 0)
-        if file_version(program) != (want, want):
-            failures.append(f"{exe} has file and product version {file_version(program)}, expected {want}")
+        found_version = pe_version(open(program, "rb").read())
+        if found_version != (want, want):
+            failures.append(f"{exe} has file and product version {found_version}, expected {want}")
 
     # A host's test setup: the simulator from the testing archive beside quennet from the runtime
     # one, run by the black-box runner (which copies both into a folder of their own).
