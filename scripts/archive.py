@@ -1,17 +1,26 @@
 #!/usr/bin/env python3
-"""Packs a folder into a .zip or .tar.gz that depends on nothing but the files' contents: names in
-sorted order, every time stamp set to one given time (the release's commit), owner root with no
-names, permissions 0755 for folders and executables and 0644 for everything else, and no name or
-time in the gzip header.
+"""The release archives of one build, the one way they are made (scripts/release, and the host
+check of every test build): cmake --install of each component into a stage folder, then each stage
+packed into a .zip (Windows) or .tar.gz (Linux) that depends on nothing but the files' contents:
+names in sorted order, every time stamp set to one given time (the release's commit), owner root
+with no names, permissions 0755 for folders and executables and 0644 for everything else, and no
+name or time in the gzip header.
 
-    archive.py <folder> <archive.zip|archive.tar.gz> --mtime <seconds since 1970>
+    archive.py --build <build folder> --platform linux|windows --version <x.y.z>
+               --stage <folder> --out <folder> --mtime <seconds since 1970>
+
+writes <out>/quennet-<version>-<platform>.<suffix> (the runtime component) and
+<out>/quennet-<version>-<platform>-testing.<suffix> (the testing one), and prints their paths. The
+stage keeps each component's files, in <stage>/runtime and <stage>/testing, for the packages made
+from them.
 """
 
 import argparse
 import gzip
 import io
 import os
-import sys
+import shutil
+import subprocess
 import tarfile
 import time
 import zipfile
@@ -67,18 +76,44 @@ def write_tar_gz(folder, archive, mtime):
             z.write(data.getvalue())
 
 
+# Per platform: the archives' names after the version, and how they are packed.
+PLATFORMS = {
+    "linux": ("linux-x86_64", ".tar.gz", write_tar_gz),
+    "windows": ("windows-x64", ".zip", write_zip),
+}
+# The components of cmake/packaging.cmake, and the name each archive adds for it.
+COMPONENTS = {"runtime": "", "testing": "-testing"}
+
+
+def release_archives(build, platform, version, stage, out, mtime):
+    """Installs each component of `build` into `stage` and packs it into `out`; returns the archives'
+    paths by component."""
+    name, suffix, write = PLATFORMS[platform]
+    shutil.rmtree(stage, ignore_errors=True)
+    os.makedirs(out, exist_ok=True)
+    archives = {}
+    for component, extra in COMPONENTS.items():
+        folder = os.path.join(stage, component)
+        subprocess.run(["cmake", "--install", build, "--component", component, "--prefix", folder],
+                       check=True, stdout=subprocess.DEVNULL)
+        archives[component] = os.path.join(out, f"quennet-{version}-{name}{extra}{suffix}")
+        write(folder, archives[component], mtime)
+    return archives
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("folder")
-    parser.add_argument("archive")
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--platform", choices=sorted(PLATFORMS), required=True)
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--stage", required=True)
+    parser.add_argument("--out", required=True)
     parser.add_argument("--mtime", type=int, required=True)
     options = parser.parse_args()
-    if options.archive.endswith(".zip"):
-        write_zip(options.folder, options.archive, options.mtime)
-    elif options.archive.endswith(".tar.gz"):
-        write_tar_gz(options.folder, options.archive, options.mtime)
-    else:
-        sys.exit(f"archive.py: {options.archive}: neither .zip nor .tar.gz")
+    archives = release_archives(options.build, options.platform, options.version, options.stage, options.out,
+                                options.mtime)
+    for archive in archives.values():
+        print(archive)
 
 
 if __name__ == "__main__":

@@ -19,12 +19,12 @@ import hashlib
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from archive import write_zip  # noqa: E402
+from binary_files import elf_glibc_versions  # noqa: E402
 from steamworks import digest_of, pinned_digest  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -43,12 +43,8 @@ def version():
 
 
 def newest_glibc(paths):
-    newest = (0, 0)
-    for path in paths:
-        symbols = subprocess.run(["objdump", "-T", path], check=True, capture_output=True, text=True).stdout
-        for found in re.findall(r"GLIBC_([0-9]+)\.([0-9]+)", symbols):
-            newest = max(newest, (int(found[0]), int(found[1])))
-    return newest
+    """(major, minor) of the newest glibc symbol version that any of the binaries needs."""
+    return max((version[:2] for path in paths for version in elf_glibc_versions(path)), default=(0, 0))
 
 
 def platform_tag(program, library):

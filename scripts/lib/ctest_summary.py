@@ -6,10 +6,13 @@ with its SKIP_RETURN_CODE after printing a line "skip: <reason>" or "skip <part>
 reason is what follows the first colon. Passing tests that skipped some of their parts are named
 too, since their skips are as easy to miss.
 
-    ctest_summary.py <preset> <junit.xml>
+    ctest_summary.py <preset> <junit.xml> [--counts <file>]
+
+With --counts it also writes the three counts, "<passed> <failed> <skipped>" on one line, to
+<file>: scripts/test adds up its totals from those, not from the summary's wording.
 """
 
-import sys
+import argparse
 import xml.etree.ElementTree as ElementTree
 
 LAST_LINES = 8
@@ -26,8 +29,12 @@ def skip_reasons(output):
 
 
 def main():
-    preset, junit = sys.argv[1], sys.argv[2]
-    cases = ElementTree.parse(junit).getroot().iter("testcase")
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("preset")
+    parser.add_argument("junit")
+    parser.add_argument("--counts", help="a file to write the counts to, for the totals")
+    options = parser.parse_args()
+    cases = ElementTree.parse(options.junit).getroot().iter("testcase")
     passed, failed, skipped = [], {}, {}
     partly = {}
     for case in cases:
@@ -43,7 +50,10 @@ def main():
             for reason in skip_reasons(output):
                 partly.setdefault(reason, []).append(name)
     count = len({name for names in skipped.values() for name in names})
-    print(f"{preset}: {len(passed)} passed, {len(failed)} failed, {count} skipped")
+    if options.counts:
+        with open(options.counts, "w") as f:
+            f.write(f"{len(passed)} {len(failed)} {count}\n")
+    print(f"{options.preset}: {len(passed)} passed, {len(failed)} failed, {count} skipped")
     for name, lines in failed.items():
         print(f"  failed {name}, whose output ends:" if lines else f"  failed {name}, with no output")
         for line in lines:

@@ -1,27 +1,31 @@
 #!/usr/bin/env python3
-"""Builds the release archives of one build with cpack and checks them the way a host developer
-would use them: the files of each component, nothing that a player must not get beside quennet,
-only system DLLs imported on Windows, the version resource, and that quennet from the runtime
-archive runs beside the simulator from the testing archive."""
+"""Makes the release archives of one build as scripts/release makes them (scripts/archive.py) and
+checks them the way a host developer would use them: their names, the files of each component,
+nothing that a player must not get beside quennet, only system DLLs imported on Windows, the
+version resource, and that quennet from the runtime archive runs beside the simulator from the
+testing archive, both unpacked with the permissions the archives carry."""
 
 import argparse
 import glob
 import os
 import shutil
-import struct
 import subprocess
 import sys
+import tarfile
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "blackbox"))
 import run_cases  # noqa: E402  (the black-box runner runs the unpacked program)
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from binary_files import pe_imported_dlls, pe_version  # noqa: E402
 
 # DLLs that every Windows system has; anything else (libstdc++-6.dll, libwinpthread-1.dll, ...) would
 # be missing on a player's machine.
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll", "shell32.dll", "ntdll.dll",
                "ws2_32.dll", "bcrypt.dll", "ucrtbase.dll"}
-VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+# The archives' names after the version, as the README lists them.
+ARCHIVE_NAMES = {"linux": ("linux-x86_64", ".tar.gz"), "windows": ("windows-x64", ".zip")}
 
 
 def repo_files(folder, pattern="*"):
@@ -38,25 +42,22 @@ def expected_files(windows):
     return {"runtime": runtime, "testing": testing}, exe, library
 
 
-def imported_dlls(path):
-    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True,
-                          check=True).stdout
-    return {line.split(":", 1)[1].strip() for line in dump.splitlines() if "DLL Name:" in line}
-
-
-def file_version(path):
-    """(file version, product version) of the VS_FIXEDFILEINFO in the executable's resources."""
-    data = open(path, "rb").read()
-    at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
-    if at < 0:
-        return None
-    _, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", data, at)
-    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)  # noqa: E731
-    return split(file_ms, file_ls), split(product_ms, product_ls)
+def file_names(archive):
+    """The files (not the folders) that an archive holds."""
+    if archive.endswith(".zip"):
+        with zipfile.ZipFile(archive) as z:
+            return {n for n in z.namelist() if not n.endswith("/")}
+    with tarfile.open(archive) as t:
+        return {m.name for m in t.getmembers() if m.isfile()}
 
 
 def extract(archive, folder):
-    """Extracts with the permissions stored in the archive, as unzip does."""
+    """Extracts with the permissions stored in the archive, as unzip and tar do."""
+    if archive.endswith(".tar.gz"):
+        with tarfile.open(archive) as t:
+            # Python's "data" filter, where it has one, keeps the permissions and refuses odd members.
+            t.extractall(folder, **({"filter": "data"} if hasattr(tarfile, "data_filter") else {}))
+        return
     with zipfile.ZipFile(archive) as z:
         for info in z.infolist():
             path = z.extract(info, folder)
@@ -67,8 +68,7 @@ def extract(archive, folder):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", required=True, help="the build folder (holding CPackConfig.cmake)")
-    parser.add_argument("--package-name", required=True, help="for example quennet-0.1.0-windows-x64")
+    parser.add_argument("--build", required=True, help="the build folder, as cmake --install takes it")
     parser.add_argument("--version", required=True, help="the project version, for example 0.1.0")
     parser.add_argument("--platform", choices=["linux", "windows"], required=True)
     options = parser.parse_args()
@@ -76,24 +76,27 @@ def main():
 
     out = os.path.abspath(os.path.join(options.build, "package-check"))
     shutil.rmtree(out, ignore_errors=True)
-    made = subprocess.run(["cpack", "--config", "CPackConfig.cmake", "-B", out], cwd=options.build,
-                          capture_output=True, text=True)
+    made = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "archive.py"), "--build", options.build,
+                           "--platform", options.platform, "--version", options.version,
+                           "--stage", os.path.join(out, "stage"), "--out", os.path.join(out, "archives"),
+                           "--mtime", "0"], capture_output=True, text=True)
     if made.returncode != 0:
-        print("cpack failed:\n" + made.stdout + made.stderr)
+        print("scripts/archive.py failed:\n" + made.stdout + made.stderr)
         return 1
 
     failures = []
     expected, exe, library = expected_files(windows)
-    archives = {c: os.path.join(out, f"{options.package_name}-{c}.zip") for c in expected}
-    found = sorted(os.path.basename(p) for p in glob.glob(os.path.join(out, "*.zip")))
+    name, suffix = ARCHIVE_NAMES[options.platform]
+    archives = {"runtime": os.path.join(out, "archives", f"quennet-{options.version}-{name}{suffix}"),
+                "testing": os.path.join(out, "archives", f"quennet-{options.version}-{name}-testing{suffix}")}
+    found = sorted(os.listdir(os.path.join(out, "archives")))
     if found != sorted(os.path.basename(p) for p in archives.values()):
-        failures.append(f"cpack made {found}, expected {sorted(archives.values())}")
+        failures.append(f"scripts/archive.py made {found}, expected {sorted(archives.values())}")
         print("\n".join("FAIL " + f for f in failures))
         return 1
     unpacked = os.path.join(out, "unpacked")
     for component, archive in archives.items():
-        with zipfile.ZipFile(archive) as z:
-            names = {n for n in z.namelist() if not n.endswith("/")}
+        names = file_names(archive)
         if names != expected[component]:
             failures.append(f"{component}: unexpected {sorted(names - expected[component])}, "
                             f"missing {sorted(expected[component] - names)}")
@@ -104,13 +107,14 @@ def main():
         failures.append(f"the simulator lands beside {exe} when both archives are unpacked")
     if windows:
         for binary in (program, os.path.join(unpacked, "sim", library)):
-            foreign = {d for d in imported_dlls(binary) if d.lower() not in SYSTEM_DLLS}
+            foreign = {d for d in pe_imported_dlls(binary) if d.lower() not in SYSTEM_DLLS}
             if foreign:
                 failures.append(f"{os.path.basename(binary)} imports DLLs that are not Windows' own: {sorted(foreign)}")
         major, minor, patch = (int(n) for n in options.version.split("."))
         want = (major, minor, patch, 0)
-        if file_version(program) != (want, want):
-            failures.append(f"{exe} has file and product version {file_version(program)}, expected {want}")
+        found_version = pe_version(open(program, "rb").read())
+        if found_version != (want, want):
+            failures.append(f"{exe} has file and product version {found_version}, expected {want}")
 
     # A host's test setup: the simulator from the testing archive beside quennet from the runtime
     # one, run by the black-box runner (which copies both into a folder of their own).

@@ -32,7 +32,6 @@ import io
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tarfile
@@ -42,12 +41,13 @@ import time
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from binary_files import elf_glibc_versions, elf_needed, pe_version  # noqa: E402
 SKIP = 77
 NEWEST_GLIBC = (2, 31)
 # Everything glibc itself provides, and libgcc_s, which every glibc system has.
 ALLOWED_NEEDED = {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "librt.so.1",
                   "ld-linux-x86-64.so.2", "libgcc_s.so.1"}
-VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
 
 failures = []
 
@@ -261,10 +261,7 @@ def check_wheels(dist, v):
 
 
 def glibc_and_needed(path):
-    symbols = run(["objdump", "-T", path], capture_output=True, text=True).stdout
-    versions = {tuple(int(x) for x in v.split(".")) for v in re.findall(r"GLIBC_([0-9.]+)", symbols)}
-    dynamic = run(["readelf", "-d", path], capture_output=True, text=True).stdout
-    return max(versions), set(re.findall(r"\(NEEDED\).*\[(.+)\]", dynamic))
+    return max(elf_glibc_versions(path)), elf_needed(path)
 
 
 def check_portable(dist, name, bullseye_root):
@@ -324,7 +321,6 @@ def check_shipped_cases(dist, name, work):
 def check_npm_programs(dist, v):
     """The npm platform packages carry the programs of the release archives, not those of another
     build, and Valve's library of the pinned SHA-256 beside them."""
-    sys.path.insert(0, os.path.join(ROOT, "scripts"))
     from npm_packages import PLATFORMS  # noqa: E402
     from steamworks import pinned  # noqa: E402  (the pinned hashes, kept once)
     for archive, platform in ((f"quennet-{v}-linux-x86_64.tar.gz", PLATFORMS["linux"]),
@@ -337,14 +333,6 @@ def check_npm_programs(dist, v):
         files = dict(members(os.path.join(dist, "npm", f"quennet-{platform['npm']}-{v}.tgz")))
         digest = hashlib.sha256(files.get(f"package/bin/{library}", b"")).hexdigest()
         check(digest == pinned()[platform["valve"]], f"npm/quennet-{platform['npm']}-{v}.tgz holds Valve's {library}: {digest}")
-
-
-def file_version(data):
-    at = data.find(struct.pack("<I", VS_FIXEDFILEINFO_SIGNATURE))
-    if at < 0:
-        return None
-    _, _, ms, ls = struct.unpack_from("<4I", data, at)
-    return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}"
 
 
 def main():
@@ -395,7 +383,9 @@ def run_checks(dist, work, bullseye_root):
     check(re.search(rf"^## {re.escape(v)}\b", open(os.path.join(ROOT, "CHANGELOG.md")).read(), re.M) is not None,
           f"CHANGELOG.md has an entry for {v}")
     exe = dict(members(os.path.join(dist, f"quennet-{v}-windows-x64.zip"))).get("quennet.exe", b"")
-    check(file_version(exe) == v, f"quennet.exe's version resource says {file_version(exe)}, the version is {v}")
+    want = tuple(int(n) for n in v.split(".")) + (0,)
+    check(pe_version(exe) == (want, want), f"quennet.exe's version resource says (file, product) {pe_version(exe)}, "
+          f"the version is {v}")
     check_npm_programs(dist, v)
     check_portable(dist, f"quennet-{v}-linux-x86_64", bullseye_root)
     check_wheels(dist, v)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """scripts/lib/ctest_summary.py on the JUnit file of a real ctest run: a project with a passing
 test, a failing one (named with the end of its output), two skipped for one reason and one for another, and a passing test that
-skipped a part. The summary must count each kind and name every skip with its reason."""
+skipped a part. The summary must count each kind and name every skip with its reason, and the
+counts it hands scripts/test for the totals must be the same."""
 
 import os
 import subprocess
@@ -27,6 +28,7 @@ EXPECTED = """linux: 2 passed, 1 failed, 3 skipped
   skipped genuine: the library was not fetched
   passed with parts skipped, partly: the library was not fetched
 """
+EXPECTED_COUNTS = "2 1 3\n"
 
 
 def main():
@@ -40,10 +42,14 @@ def main():
                              stderr=subprocess.DEVNULL)
         if ran.returncode == 0:
             sys.exit("ctest passed a run with a failing test")
+        counts_file = os.path.join(build, "ctest.counts")
         got = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "lib", "ctest_summary.py"), "linux",
-                              junit], check=True, capture_output=True, text=True).stdout
+                              junit, "--counts", counts_file], check=True, capture_output=True, text=True).stdout
+        counts = open(counts_file).read()
     if got != EXPECTED:
         sys.exit(f"summary:\n{got}\nexpected:\n{EXPECTED}")
+    if counts != EXPECTED_COUNTS:
+        sys.exit(f"counts: {counts!r}, expected {EXPECTED_COUNTS!r}")
     print(got, end="")
 
 

@@ -11,7 +11,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # This file and the summary's own check print skips of their own making; the benchmarks are not
 # part of scripts/test.
-IGNORED = {"tests/release/check_skip_reasons.py", "tests/release/check_ctest_summary.py", "scripts/lib/ctest_summary.py"}
+IGNORED = {"scripts/tests/check_skip_reasons.py", "scripts/tests/check_ctest_summary.py", "scripts/lib/ctest_summary.py"}
 
 
 def printed_reasons():
