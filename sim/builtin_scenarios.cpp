@@ -30,8 +30,8 @@ Scenario demo_scenario() {
   ItemScenario installed;
   installed.id = 1111111111;
   installed.facts.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-  installed.facts.install = InstallInfo{os::default_item_folder(installed.id), std::nullopt, 1234567,
-                                  INSTALL_TIMESTAMP};
+  installed.facts.install = ScriptedInstall{os::default_item_folder(installed.id), std::nullopt,
+                                            1234567, INSTALL_TIMESTAMP};
   demo.items.push_back(installed);
 
   ItemScenario downloads;

@@ -23,7 +23,8 @@ inline constexpr std::uint32_t STATE_NEEDS_UPDATE = 8;
 inline constexpr std::uint32_t STATE_DOWNLOADING = 16;
 inline constexpr std::uint32_t STATE_DOWNLOAD_PENDING = 32;
 
-struct InstallInfo {
+// What a scenario scripts GetItemInstallInfo to answer for an item.
+struct ScriptedInstall {
   std::string folder;        // raw bytes, written NUL-terminated when they fit
   std::optional<char> fill;  // instead: fill the caller's whole buffer, no NUL
   std::uint64_t size = 0;
@@ -46,8 +47,8 @@ struct DownloadModel {
   std::uint32_t fail_app_id = DAYZ_APP_ID;
 };
 
-// What becomes of a SubscribeItem or UnsubscribeItem call.
-struct CallOutcome {
+// What a scenario scripts to become of a SubscribeItem or UnsubscribeItem call.
+struct ScriptedOutcome {
   std::int32_t result = 1;
   std::uint32_t after_passes = 1;
   bool io_failure = false;
@@ -64,7 +65,7 @@ struct CallOutcome {
 struct ScriptStep {
   std::uint32_t pass = 1;
   std::optional<std::uint32_t> state;
-  std::optional<std::optional<InstallInfo>> install;
+  std::optional<std::optional<ScriptedInstall>> install;
   std::optional<std::optional<DownloadInfo>> download_info;
   std::optional<bool> accept_download;
 };
@@ -73,7 +74,7 @@ struct ScriptStep {
 // facts, the world changes them as passes go by, and the state file keeps them between runs.
 struct ItemFacts {
   std::uint32_t state = 0;
-  std::optional<InstallInfo> install;
+  std::optional<ScriptedInstall> install;
   std::optional<DownloadInfo> download_info;
   bool accept_download = true;
 };
@@ -82,8 +83,8 @@ struct ItemScenario {
   PublishedFileId_t id = 0;
   ItemFacts facts;
   std::optional<DownloadModel> download;
-  CallOutcome subscribe;
-  CallOutcome unsubscribe;
+  ScriptedOutcome subscribe;
+  ScriptedOutcome unsubscribe;
   std::vector<ScriptStep> script;
   // From a state file: the download was under way for this many passes when the last run ended, and
   // goes on from there.

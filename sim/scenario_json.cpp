@@ -192,9 +192,9 @@ class Fields {
 };
 
 // Without a folder of its own, an item is installed where this OS's Steam client would put it.
-InstallInfo read_install(const Json& value, const std::string& path, PublishedFileId_t item) {
+ScriptedInstall read_install(const Json& value, const std::string& path, PublishedFileId_t item) {
   const Fields fields(value, path, {"folder", "folderBytes", "folderFill", "size", "timestamp"});
-  InstallInfo install;
+  ScriptedInstall install;
   const bool has_folder = fields.bytes("folder", install.folder);
   if (const Json* fill = fields.get("folderFill")) {
     if (has_folder) fail(path, "give only one of \"folder\", \"folderBytes\" and \"folderFill\"");
@@ -210,7 +210,7 @@ InstallInfo read_install(const Json& value, const std::string& path, PublishedFi
 }
 
 // "install" in an item or a script step: an object, or null for none.
-std::optional<InstallInfo> read_optional_install(const Json& value, const std::string& path,
+std::optional<ScriptedInstall> read_optional_install(const Json& value, const std::string& path,
                                                  PublishedFileId_t item) {
   if (value.is_null()) return std::nullopt;
   return read_install(value, path, item);
@@ -242,13 +242,13 @@ DownloadModel read_download(const Json& value, const std::string& path, Publishe
   return model;
 }
 
-CallOutcome read_outcome(const Json& value, const std::string& path, bool unsubscribe) {
+ScriptedOutcome read_outcome(const Json& value, const std::string& path, bool unsubscribe) {
   const Fields fields(value, path,
                       {"result", "afterPasses", "ioFailure", "never", "fetchFails", "handle",
                        "resultSize", "removedAtExit"});
   // Only an unsubscribe can wait for the game to quit.
   if (!unsubscribe && fields.get("removedAtExit")) fail(path, "unknown key \"removedAtExit\"");
-  CallOutcome outcome;
+  ScriptedOutcome outcome;
   fields.result("result", outcome.result);
   fields.flag("removedAtExit", outcome.removed_at_exit);
   fields.unsigned_int("afterPasses", outcome.after_passes, 1);

@@ -32,7 +32,7 @@ bool is_utf8(const std::string& bytes) {
 }
 
 // A folder is bytes: kept as text when it is UTF-8, as hexadecimal otherwise.
-Json install_json(const InstallInfo& install) {
+Json install_json(const ScriptedInstall& install) {
   Json object = Json::object();
   if (install.fill) {
     object["folderFill"] = std::string(1, *install.fill);  // a scenario's one-byte character
