@@ -1,7 +1,11 @@
+// The built-in worlds: the demo world that the top-level README's demo and a host developer's
+// first run meet, and the failing world that carries a start-up error to SteamAPI_InitFlat, the one
+// place a caller looks.
+#include "sim/builtin_scenarios.h"
+
 #include <algorithm>
 
 #include "sim/os.h"
-#include "sim/scenario.h"
 
 namespace steam_sim {
 

@@ -1,5 +1,7 @@
 #include "sim/control.h"
 
+#include "sim/builtin_scenarios.h"
+#include "sim/scenario_json.h"
 #include "sim/sim.h"
 
 namespace steam_sim {

@@ -1,12 +1,11 @@
 // A scenario: the simulated Steam client's starting world and what happens in it, pass by pass.
-// Plain data; scenario_json.cpp reads it (and a state file's items) from JSON, and
-// builtin_scenarios.cpp holds the built-in ones.
+// Plain data; scenario_json.h reads it from JSON, builtin_scenarios.h holds the built-in ones, and
+// state_file.h keeps its items between runs.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "steam/flat_api.h"
@@ -147,20 +146,5 @@ struct Scenario {
   bool offline = false;
   std::vector<BlockingCall> blocking_calls;
 };
-
-// Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.
-std::string parse_scenario(std::string_view json, Scenario& scenario);
-
-// The format number of the state file (state_file.h) that this simulator writes and reads.
-inline constexpr int STATE_FORMAT = 1;
-
-// Reads the items of a state file's text into `items`. Returns "" or a one-line reason.
-std::string parse_state(std::string_view json, std::vector<ItemScenario>& items);
-
-// The world played when no scenario is given.
-Scenario demo_scenario();
-
-// A world whose SteamAPI_InitFlat fails with `message`, for a scenario that cannot be used.
-Scenario failing_scenario(std::string message);
 
 }  // namespace steam_sim

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/builtin_scenarios.h"
+#include "sim/scenario_json.h"
 #include "sim/state_file.h"
 #include "sim/world.h"
 
