@@ -67,6 +67,33 @@ TEST(CommandLine, RejectsMalformedTimeouts) {
   EXPECT_EQ(rejected({"download", "5", "--timeout-secs="}).message.rfind("--timeout-secs needs", 0), 0u);
 }
 
+TEST(CommandLine, UsageErrorsNameTheFirstProblem) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string reason;
+  };
+  const Row rows[] = {
+      {{}, "missing command"},
+      // The timeout belongs to download alone.
+      {{"status", "--timeout-secs", "10"}, "unknown option --timeout-secs"},
+      {{"unsubscribe", "5", "--timeout-secs=10"}, "unknown option --timeout-secs=10"},
+      {{"download", "5", "--timeout-secsX"}, "unknown option --timeout-secsX"},
+      {{"whoami", "5"}, "whoami takes no arguments"},
+      {{"whoami", "5", "5"}, "whoami takes no arguments"},
+      // Every argument is scanned before the command word is looked at.
+      {{"whoami", "--x"}, "unknown option --x"},
+      {{"foo", "--bar"}, "unknown option --bar"},
+      {{"Status", "5"}, "unknown command Status"},
+      {{"download", "--timeout-secs", "10"}, "download needs at least one workshopId"},
+  };
+  for (const Row& row : rows) {
+    const Error error = rejected(row.args);
+    EXPECT_EQ(error.message, row.reason + "; " + USAGE);
+    EXPECT_EQ(error.code, ErrorCode::Unknown) << row.reason;
+    EXPECT_FALSE(error.workshopId.has_value()) << row.reason;
+  }
+}
+
 TEST(CommandLine, RejectsIdsThatAreNotPositive64BitNumbers) {
   for (const std::string arg : {"0", "00", "+5", "-5", "-", "5a", " 5", "", "18446744073709551616",
                                 "99999999999999999999", "\xC3\xA9"}) {
