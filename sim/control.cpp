@@ -17,7 +17,7 @@ std::string load_scenario(std::string_view json) {
   if (!error.empty()) scenario = failing_scenario("steam_sim: cannot use scenario: " + error);
 
   std::lock_guard<std::mutex> hold(sim_mutex());
-  the_sim().begin(std::move(scenario), CallLog::in_memory());
+  the_sim().start_over(std::move(scenario), CallLog::in_memory());
   return error;
 }
 

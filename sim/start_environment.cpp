@@ -57,7 +57,7 @@ void start(Sim& sim) {
       if (!error.empty()) scenario = failing_scenario("steam_sim: " + error);
     }
   }
-  sim.begin(std::move(scenario), std::move(log));
+  sim.start_over(std::move(scenario), std::move(log));
   if (state->lock) {
     // Saved after every pass too: a host that ends quennet in the middle of a download (a player
     // who cancels) leaves Steam downloading, and the next run must find it so.

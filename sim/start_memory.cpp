@@ -5,6 +5,6 @@
 
 namespace steam_sim {
 
-void start(Sim& sim) { sim.begin(demo_scenario(), CallLog::in_memory()); }
+void start(Sim& sim) { sim.start_over(demo_scenario(), CallLog::in_memory()); }
 
 }  // namespace steam_sim
