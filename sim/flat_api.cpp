@@ -174,6 +174,19 @@ void print_due(const Scenario& scenario, std::optional<std::uint64_t> pass) {
   }
 }
 
+// SubscribeItem and UnsubscribeItem: the world starts the call, and the log shows its handle.
+SteamAPICall_t start_workshop_call(const char* function, SteamUGCObject* ugc,
+                                   PublishedFileId_t item,
+                                   SteamAPICall_t (World::*start_call)(PublishedFileId_t)) {
+  return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
+    const SteamAPICall_t handle =
+        through_ugc(sim, function, ugc) ? ((*sim.world).*start_call)(item) : 0;
+    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
+                 std::to_string(handle));
+    return handle;
+  });
+}
+
 }  // namespace
 
 std::int32_t SteamAPI_InitFlat(char* message) {
@@ -398,25 +411,12 @@ bool SteamAPI_ISteamUGC_GetItemInstallInfo(SteamUGCObject* ugc, PublishedFileId_
 }
 
 SteamAPICall_t SteamAPI_ISteamUGC_SubscribeItem(SteamUGCObject* ugc, PublishedFileId_t item) {
-  return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
-    const char* function = "SteamAPI_ISteamUGC_SubscribeItem";
-    const SteamAPICall_t handle =
-        through_ugc(sim, function, ugc) ? sim.world->subscribe_item(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
-                 std::to_string(handle));
-    return handle;
-  });
+  return start_workshop_call("SteamAPI_ISteamUGC_SubscribeItem", ugc, item, &World::subscribe_item);
 }
 
 SteamAPICall_t SteamAPI_ISteamUGC_UnsubscribeItem(SteamUGCObject* ugc, PublishedFileId_t item) {
-  return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
-    const char* function = "SteamAPI_ISteamUGC_UnsubscribeItem";
-    const SteamAPICall_t handle =
-        through_ugc(sim, function, ugc) ? sim.world->unsubscribe_item(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
-                 std::to_string(handle));
-    return handle;
-  });
+  return start_workshop_call("SteamAPI_ISteamUGC_UnsubscribeItem", ugc, item,
+                             &World::unsubscribe_item);
 }
 
 bool SteamAPI_ISteamUGC_DownloadItem(SteamUGCObject* ugc, PublishedFileId_t item,
