@@ -1,7 +1,11 @@
+// The built-in worlds: the demo world that the top-level README's demo and a host developer's
+// first run meet, and the failing world that carries a start-up error to SteamAPI_InitFlat, the one
+// place a caller looks.
+#include "sim/builtin_scenarios.h"
+
 #include <algorithm>
 
 #include "sim/os.h"
-#include "sim/scenario.h"
 
 namespace steam_sim {
 
@@ -30,8 +34,8 @@ Scenario demo_scenario() {
   ItemScenario installed;
   installed.id = 1111111111;
   installed.facts.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-  installed.facts.install = InstallInfo{os::default_item_folder(installed.id), std::nullopt, 1234567,
-                                  INSTALL_TIMESTAMP};
+  installed.facts.install = ScriptedInstall{os::default_item_folder(installed.id), std::nullopt,
+                                            1234567, INSTALL_TIMESTAMP};
   demo.items.push_back(installed);
 
   ItemScenario downloads;

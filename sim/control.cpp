@@ -1,5 +1,7 @@
 #include "sim/control.h"
 
+#include "sim/builtin_scenarios.h"
+#include "sim/scenario_json.h"
 #include "sim/sim.h"
 
 namespace steam_sim {
@@ -15,7 +17,7 @@ std::string load_scenario(std::string_view json) {
   if (!error.empty()) scenario = failing_scenario("steam_sim: cannot use scenario: " + error);
 
   std::lock_guard<std::mutex> hold(sim_mutex());
-  the_sim().begin(std::move(scenario), CallLog::in_memory());
+  the_sim().start_over(std::move(scenario), CallLog::in_memory());
   return error;
 }
 

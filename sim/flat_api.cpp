@@ -154,7 +154,7 @@ bool through_ugc(Sim& sim, const char* function, SteamUGCObject* ugc) {
   return through(sim, function, ugc, UGC, sim.world->scenario().ugc, "SteamAPI_SteamUGC_v021");
 }
 
-void write_folder(const InstallInfo& install, char* folder, std::uint32_t size) {
+void write_folder(const ScriptedInstall& install, char* folder, std::uint32_t size) {
   if (size == 0) return;
   if (install.fill) {
     std::memset(folder, *install.fill, size);
@@ -172,6 +172,19 @@ void print_due(const Scenario& scenario, std::optional<std::uint64_t> pass) {
     os::print(os::StandardStream::Output, print.stdout_bytes);
     os::print(os::StandardStream::Error, print.stderr_bytes);
   }
+}
+
+// SubscribeItem and UnsubscribeItem: the world starts the call, and the log shows its handle.
+SteamAPICall_t start_workshop_call(const char* function, SteamUGCObject* ugc,
+                                   PublishedFileId_t item,
+                                   SteamAPICall_t (World::*start_call)(PublishedFileId_t)) {
+  return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
+    const SteamAPICall_t handle =
+        through_ugc(sim, function, ugc) ? ((*sim.world).*start_call)(item) : 0;
+    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
+                 std::to_string(handle));
+    return handle;
+  });
 }
 
 }  // namespace
@@ -366,7 +379,8 @@ const char* SteamAPI_ISteamFriends_GetPersonaName(SteamFriendsObject* friends) {
 std::uint32_t SteamAPI_ISteamUGC_GetItemState(SteamUGCObject* ugc, PublishedFileId_t item) {
   return guarded<std::uint32_t>(0, [&](Sim& sim) {
     const char* function = "SteamAPI_ISteamUGC_GetItemState";
-    const std::uint32_t state = through_ugc(sim, function, ugc) ? sim.world->item_state(item) : 0;
+    const std::uint32_t state =
+        through_ugc(sim, function, ugc) ? sim.world->get_item_state(item) : 0;
     sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
                  std::to_string(state));
     return state;
@@ -383,7 +397,7 @@ bool SteamAPI_ISteamUGC_GetItemInstallInfo(SteamUGCObject* ugc, PublishedFileId_
       if (size_on_disk == nullptr || timestamp == nullptr ||
           (folder == nullptr && folder_size > 0)) {
         sim.log.misuse(std::string(function) + " with a null output pointer");
-      } else if (const InstallInfo* install = sim.world->install_info(item)) {
+      } else if (const ScriptedInstall* install = sim.world->get_item_install_info(item)) {
         found = true;
         *size_on_disk = install->size;
         *timestamp = install->timestamp;
@@ -397,24 +411,12 @@ bool SteamAPI_ISteamUGC_GetItemInstallInfo(SteamUGCObject* ugc, PublishedFileId_
 }
 
 SteamAPICall_t SteamAPI_ISteamUGC_SubscribeItem(SteamUGCObject* ugc, PublishedFileId_t item) {
-  return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
-    const char* function = "SteamAPI_ISteamUGC_SubscribeItem";
-    const SteamAPICall_t handle = through_ugc(sim, function, ugc) ? sim.world->subscribe(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
-                 std::to_string(handle));
-    return handle;
-  });
+  return start_workshop_call("SteamAPI_ISteamUGC_SubscribeItem", ugc, item, &World::subscribe_item);
 }
 
 SteamAPICall_t SteamAPI_ISteamUGC_UnsubscribeItem(SteamUGCObject* ugc, PublishedFileId_t item) {
-  return guarded<SteamAPICall_t>(0, [&](Sim& sim) {
-    const char* function = "SteamAPI_ISteamUGC_UnsubscribeItem";
-    const SteamAPICall_t handle =
-        through_ugc(sim, function, ugc) ? sim.world->unsubscribe(item) : 0;
-    sim.log.line(std::string(function) + " " + std::to_string(item) + RESULT_SEPARATOR +
-                 std::to_string(handle));
-    return handle;
-  });
+  return start_workshop_call("SteamAPI_ISteamUGC_UnsubscribeItem", ugc, item,
+                             &World::unsubscribe_item);
 }
 
 bool SteamAPI_ISteamUGC_DownloadItem(SteamUGCObject* ugc, PublishedFileId_t item,
@@ -437,7 +439,7 @@ bool SteamAPI_ISteamUGC_GetItemDownloadInfo(SteamUGCObject* ugc, PublishedFileId
     if (through_ugc(sim, function, ugc)) {
       if (bytes_downloaded == nullptr || bytes_total == nullptr) {
         sim.log.misuse(std::string(function) + " with a null output pointer");
-      } else if (const auto info = sim.world->download_info(item)) {
+      } else if (const auto info = sim.world->get_item_download_info(item)) {
         known = true;
         *bytes_downloaded = info->done;
         *bytes_total = info->total;

@@ -8,7 +8,8 @@
 
 namespace steam_sim {
 
-struct Message {
+// A callback message of the client, as GetNextCallback hands it to the caller.
+struct CallbackMessage {
   std::int32_t id = 0;
   std::vector<unsigned char> data;  // at least `size` bytes, so the size field never lies
   std::int32_t size = 0;
@@ -17,7 +18,7 @@ struct Message {
 
 class Mailbox {
  public:
-  void post(Message message) { queue_.push_back(std::move(message)); }
+  void post(CallbackMessage message) { queue_.push_back(std::move(message)); }
 
   // True while the caller holds a message it has not freed.
   bool holding() const { return held_.has_value(); }
@@ -30,8 +31,8 @@ class Mailbox {
   bool release();
 
  private:
-  std::deque<Message> queue_;
-  std::optional<Message> held_;
+  std::deque<CallbackMessage> queue_;
+  std::optional<CallbackMessage> held_;
 };
 
 }  // namespace steam_sim

@@ -1,12 +1,11 @@
 // A scenario: the simulated Steam client's starting world and what happens in it, pass by pass.
-// Plain data; scenario_json.cpp reads it (and a state file's items) from JSON, and
-// builtin_scenarios.cpp holds the built-in ones.
+// Plain data; scenario_json.h reads it from JSON, builtin_scenarios.h holds the built-in ones, and
+// state_file.h keeps its items between runs.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "steam/flat_api.h"
@@ -23,7 +22,8 @@ inline constexpr std::uint32_t STATE_NEEDS_UPDATE = 8;
 inline constexpr std::uint32_t STATE_DOWNLOADING = 16;
 inline constexpr std::uint32_t STATE_DOWNLOAD_PENDING = 32;
 
-struct InstallInfo {
+// What a scenario scripts GetItemInstallInfo to answer for an item.
+struct ScriptedInstall {
   std::string folder;        // raw bytes, written NUL-terminated when they fit
   std::optional<char> fill;  // instead: fill the caller's whole buffer, no NUL
   std::uint64_t size = 0;
@@ -46,8 +46,8 @@ struct DownloadModel {
   std::uint32_t fail_app_id = DAYZ_APP_ID;
 };
 
-// What becomes of a SubscribeItem or UnsubscribeItem call.
-struct CallOutcome {
+// What a scenario scripts to become of a SubscribeItem or UnsubscribeItem call.
+struct ScriptedOutcome {
   std::int32_t result = 1;
   std::uint32_t after_passes = 1;
   bool io_failure = false;
@@ -64,7 +64,7 @@ struct CallOutcome {
 struct ScriptStep {
   std::uint32_t pass = 1;
   std::optional<std::uint32_t> state;
-  std::optional<std::optional<InstallInfo>> install;
+  std::optional<std::optional<ScriptedInstall>> install;
   std::optional<std::optional<DownloadInfo>> download_info;
   std::optional<bool> accept_download;
 };
@@ -73,7 +73,7 @@ struct ScriptStep {
 // facts, the world changes them as passes go by, and the state file keeps them between runs.
 struct ItemFacts {
   std::uint32_t state = 0;
-  std::optional<InstallInfo> install;
+  std::optional<ScriptedInstall> install;
   std::optional<DownloadInfo> download_info;
   bool accept_download = true;
 };
@@ -82,8 +82,8 @@ struct ItemScenario {
   PublishedFileId_t id = 0;
   ItemFacts facts;
   std::optional<DownloadModel> download;
-  CallOutcome subscribe;
-  CallOutcome unsubscribe;
+  ScriptedOutcome subscribe;
+  ScriptedOutcome unsubscribe;
   std::vector<ScriptStep> script;
   // From a state file: the download was under way for this many passes when the last run ended, and
   // goes on from there.
@@ -146,20 +146,5 @@ struct Scenario {
   bool offline = false;
   std::vector<BlockingCall> blocking_calls;
 };
-
-// Reads a scenario from JSON text into `scenario`. Returns "" or a one-line reason.
-std::string parse_scenario(std::string_view json, Scenario& scenario);
-
-// The format number of the state file (state_file.h) that this simulator writes and reads.
-inline constexpr int STATE_FORMAT = 1;
-
-// Reads the items of a state file's text into `items`. Returns "" or a one-line reason.
-std::string parse_state(std::string_view json, std::vector<ItemScenario>& items);
-
-// The world played when no scenario is given.
-Scenario demo_scenario();
-
-// A world whose SteamAPI_InitFlat fails with `message`, for a scenario that cannot be used.
-Scenario failing_scenario(std::string message);
 
 }  // namespace steam_sim

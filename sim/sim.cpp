@@ -2,7 +2,7 @@
 
 namespace steam_sim {
 
-void Sim::begin(Scenario scenario, CallLog new_log) {
+void Sim::start_over(Scenario scenario, CallLog new_log) {
   started = false;  // until there is a world again
   world.reset();    // World cannot be assigned; build the new one in place
   world.emplace(std::move(scenario));

@@ -24,7 +24,7 @@ struct Sim {
   std::function<void(const World&)> at_shutdown;  // what a successful SteamAPI_Shutdown also does
 
   // Forgets everything and starts over with `scenario`.
-  void begin(Scenario scenario, CallLog new_log);
+  void start_over(Scenario scenario, CallLog new_log);
 };
 
 Sim& the_sim();

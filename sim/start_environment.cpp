@@ -7,30 +7,22 @@
 #include <cstring>
 #include <memory>
 
+#include "sim/builtin_scenarios.h"
 #include "sim/os.h"
+#include "sim/scenario_json.h"
 #include "sim/sim.h"
 #include "sim/state_file.h"
+#include "sim/whole_file.h"
 
 namespace steam_sim {
 
 namespace {
 
-// Reads the whole file at `path` into `contents`. Returns "" or the reason it could not.
-std::string read_file(const std::string& path, std::string& contents) {
-  const os::File file = os::open_file(path, "rb");
-  if (!file) return std::strerror(errno);
-  char buffer[16384];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) contents.append(buffer, got);
-  if (std::ferror(file.get())) return std::strerror(errno);
-  return "";
-}
-
 Scenario scenario_from_environment() {
   const std::optional<std::string> path = os::environment_variable("STEAM_SIM_SCENARIO");
   if (!path) return demo_scenario();
   std::string json;
-  std::string error = read_file(*path, json);
+  std::string error = read_whole_file(*path, json);
   Scenario scenario;
   if (error.empty()) error = parse_scenario(json, scenario);
   if (!error.empty()) {
@@ -65,7 +57,7 @@ void start(Sim& sim) {
       if (!error.empty()) scenario = failing_scenario("steam_sim: " + error);
     }
   }
-  sim.begin(std::move(scenario), std::move(log));
+  sim.start_over(std::move(scenario), std::move(log));
   if (state->lock) {
     // Saved after every pass too: a host that ends quennet in the middle of a download (a player
     // who cancels) leaves Steam downloading, and the next run must find it so.

@@ -1,16 +1,29 @@
+// The state file's format, in both directions: written from the world's items, read back into
+// items that lay over the next run's scenario, and numbered, so that a file of another format is
+// refused rather than misread.
 #include "sim/state_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <limits>
 
 #include "nlohmann/json.hpp"
+
+#include "sim/json_fields.h"
+#include "sim/whole_file.h"
 
 namespace steam_sim {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+// The format number written in the file and required when reading it.
+constexpr int STATE_FORMAT = 1;
+
+// Written with its keys in order, for a file that a person may read.
+using WrittenJson = nlohmann::ordered_json;
+using json_fields::fail;
+using json_fields::Fields;
+using json_fields::Json;
+using json_fields::unsigned_number;
 
 std::string hex(const std::string& bytes) {
   static const char digits[] = "0123456789abcdef";
@@ -24,16 +37,16 @@ std::string hex(const std::string& bytes) {
 
 bool is_utf8(const std::string& bytes) {
   try {
-    (void)Json(bytes).dump();
+    (void)WrittenJson(bytes).dump();
     return true;
-  } catch (const Json::exception&) {
+  } catch (const WrittenJson::exception&) {
     return false;
   }
 }
 
 // A folder is bytes: kept as text when it is UTF-8, as hexadecimal otherwise.
-Json install_json(const InstallInfo& install) {
-  Json object = Json::object();
+WrittenJson install_json(const ScriptedInstall& install) {
+  WrittenJson object = WrittenJson::object();
   if (install.fill) {
     object["folderFill"] = std::string(1, *install.fill);  // a scenario's one-byte character
   } else if (is_utf8(install.folder)) {
@@ -67,47 +80,74 @@ void lay_over(Scenario& scenario, const ItemScenario& saved) {
   listed->queue_place = saved.queue_place;
 }
 
-std::string read_whole_file(const std::string& path, std::string& contents, bool& missing) {
-  const os::File file = os::open_file(path, "rb");
-  if (!file) {
-    missing = errno == ENOENT;
-    return std::strerror(errno);
+// An item of a state file: its world as a scenario gives it, written out in full (the id as a
+// string, the state, a folder of its own), and how far a running download had gone.
+ItemScenario read_saved_item(const Json& value, const std::string& path) {
+  const Fields fields(value, path,
+                      {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses",
+                       "queuePlace"});
+  const Json* id = fields.get("id");
+  if (id == nullptr || !id->is_string()) fail(fields.path_of("id"), "expected a string of digits");
+  if (!fields.get("state")) fail(path, "\"state\" is missing");
+  const Json* install = fields.get("install");
+  if (install != nullptr && install->is_object() && !install->contains("folder") &&
+      !install->contains("folderBytes") && !install->contains("folderFill")) {
+    fail(fields.path_of("install"), "\"folder\" is missing");
   }
-  char buffer[16384];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) contents.append(buffer, got);
-  if (std::ferror(file.get())) return std::strerror(errno);
-  return "";
-}
-
-std::string write_whole_file(const std::string& path, const std::string& contents) {
-  os::File file = os::open_file(path, "wb");
-  if (!file) return std::strerror(errno);
-  if (std::fwrite(contents.data(), 1, contents.size(), file.get()) != contents.size() ||
-      std::fflush(file.get()) != 0)
-    return std::strerror(errno);
-  if (std::fclose(file.release()) != 0) return std::strerror(errno);
-  return "";
+  ItemScenario item;
+  json_fields::read_item_facts(fields, item);
+  if (const Json* passes = fields.get("downloadPasses")) {
+    item.download_passes = unsigned_number(*passes, fields.path_of("downloadPasses"), 0,
+                                           std::numeric_limits<std::uint64_t>::max());
+  }
+  if (const Json* place = fields.get("queuePlace")) {
+    item.queue_place = static_cast<std::uint32_t>(
+        unsigned_number(*place, fields.path_of("queuePlace"), 0, UINT32_MAX));
+  }
+  return item;
 }
 
 }  // namespace
 
 std::string state_json(const std::vector<ItemScenario>& items) {
-  Json list = Json::array();
+  WrittenJson list = WrittenJson::array();
   for (const ItemScenario& each : items) {
     const ItemScenario item = as_left_after_exit(each);
     const ItemFacts& facts = item.facts;
-    Json object = {{"id", std::to_string(item.id)}, {"state", facts.state}};
-    object["install"] = facts.install ? install_json(*facts.install) : Json(nullptr);
-    object["downloadInfo"] = facts.download_info ? Json{{"done", facts.download_info->done},
-                                                        {"total", facts.download_info->total}}
-                                                 : Json(nullptr);
+    WrittenJson object = {{"id", std::to_string(item.id)}, {"state", facts.state}};
+    object["install"] = facts.install ? install_json(*facts.install) : WrittenJson(nullptr);
+    object["downloadInfo"] = facts.download_info
+                                 ? WrittenJson{{"done", facts.download_info->done},
+                                               {"total", facts.download_info->total}}
+                                 : WrittenJson(nullptr);
     object["acceptDownload"] = facts.accept_download;
     if (item.download_passes) object["downloadPasses"] = *item.download_passes;
     if (item.queue_place) object["queuePlace"] = *item.queue_place;
     list.push_back(std::move(object));
   }
-  return Json{{"steamSimState", STATE_FORMAT}, {"items", std::move(list)}}.dump(1) + "\n";
+  return WrittenJson{{"steamSimState", STATE_FORMAT}, {"items", std::move(list)}}.dump(1) + "\n";
+}
+
+std::string parse_state(std::string_view json, std::vector<ItemScenario>& items) {
+  try {
+    const Json document = Json::parse(json.begin(), json.end());
+    const Fields fields(document, "state", {"steamSimState", "items"});
+    const Json* format = fields.get("steamSimState");
+    if (format == nullptr || *format != STATE_FORMAT) {
+      fail(fields.path_of("steamSimState"), "expected " + std::to_string(STATE_FORMAT));
+    }
+    const Json* list = fields.get("items");
+    if (list == nullptr || !list->is_array()) fail(fields.path_of("items"), "expected a list");
+    items.clear();
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      items.push_back(read_saved_item((*list)[i], "items[" + std::to_string(i) + "]"));
+    }
+    return "";
+  } catch (const json_fields::JsonFieldError& error) {
+    return json_fields::one_line(error.message);
+  } catch (const Json::exception& error) {
+    return json_fields::one_line(std::string("not JSON: ") + error.what());
+  }
 }
 
 std::string load_state(StateFile& file, Scenario& scenario) {
@@ -117,7 +157,7 @@ std::string load_state(StateFile& file, Scenario& scenario) {
 
   std::string json;
   bool missing = false;
-  error = read_whole_file(file.path, json, missing);
+  error = read_whole_file(file.path, json, &missing);
   if (missing) return "";  // the first run: the scenario's world
   std::vector<ItemScenario> items;
   if (error.empty()) error = parse_state(json, items);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sim/os.h"
 #include "sim/scenario.h"
@@ -30,7 +32,10 @@ std::string write_state(StateFile& file, const World& world);
 // write_state, then lets the lock go.
 std::string save_state(StateFile& file, const World& world);
 
-// The state file's text for `items`; parse_state (scenario.h) reads it back.
+// The state file's text for `items`; parse_state reads it back.
 std::string state_json(const std::vector<ItemScenario>& items);
+
+// Reads the items of a state file's text into `items`. Returns "" or a one-line reason.
+std::string parse_state(std::string_view json, std::vector<ItemScenario>& items);
 
 }  // namespace steam_sim

@@ -9,8 +9,8 @@ namespace steam_sim {
 
 namespace {
 
-Message notice(std::int32_t id, const std::string& data) {
-  Message message;
+CallbackMessage notice(std::int32_t id, const std::string& data) {
+  CallbackMessage message;
   message.id = id;
   message.data.assign(data.begin(), data.end());
   message.size = static_cast<std::int32_t>(data.size());
@@ -60,19 +60,19 @@ const World::Item* World::find(PublishedFileId_t id) const {
   return entry == items_.end() ? nullptr : &entry->second;
 }
 
-std::uint32_t World::item_state(PublishedFileId_t id) const {
+std::uint32_t World::get_item_state(PublishedFileId_t id) const {
   if (closed()) return 0;
   const Item* entry = find(id);
   return entry ? entry->facts.state : 0;
 }
 
-const InstallInfo* World::install_info(PublishedFileId_t id) const {
+const ScriptedInstall* World::get_item_install_info(PublishedFileId_t id) const {
   if (closed()) return nullptr;
   const Item* entry = find(id);
   return entry && entry->facts.install ? &*entry->facts.install : nullptr;
 }
 
-std::optional<DownloadInfo> World::download_info(PublishedFileId_t id) const {
+std::optional<DownloadInfo> World::get_item_download_info(PublishedFileId_t id) const {
   const Item* entry = find(id);
   if (!entry || closed()) return std::nullopt;
   // A download reports its progress from its first pass on, also while the queue holds it back
@@ -137,7 +137,7 @@ SteamAPICall_t World::next_handle() {
 SteamAPICall_t World::start_call(PublishedFileId_t id, bool subscribe) {
   if (closed()) return 0;  // k_uAPICallInvalid
   const Item& entry = item(id);
-  const CallOutcome& outcome = subscribe ? entry.setup.subscribe : entry.setup.unsubscribe;
+  const ScriptedOutcome& outcome = subscribe ? entry.setup.subscribe : entry.setup.unsubscribe;
   const SteamAPICall_t handle = outcome.handle ? *outcome.handle : next_handle();
   if (!outcome.never) {
     PendingCall call{handle, id, subscribe, outcome};
@@ -152,12 +152,12 @@ void World::run_pass() {
   if (closed_) return;
   ++pass_;
   apply_scripts();
-  std::vector<Message> call_notices;
-  std::vector<Message> download_notices;
+  std::vector<CallbackMessage> call_notices;
+  std::vector<CallbackMessage> download_notices;
   complete_calls(call_notices);
   advance_downloads(download_notices);
-  for (Message& message : call_notices) mailbox_.post(std::move(message));
-  for (Message& message : download_notices) mailbox_.post(std::move(message));
+  for (CallbackMessage& message : call_notices) mailbox_.post(std::move(message));
+  for (CallbackMessage& message : download_notices) mailbox_.post(std::move(message));
   post_scheduled();
   post_quit();
 }
@@ -175,11 +175,11 @@ void World::apply_scripts() {
   scripts_.erase(first, last);
 }
 
-void World::complete_calls(std::vector<Message>& notices) {
+void World::complete_calls(std::vector<CallbackMessage>& notices) {
   auto [first, last] = pending_.equal_range(pass_);
   for (auto call = first; call != last; ++call) {
     const PendingCall& done = call->second;
-    const CallOutcome& outcome = done.outcome;
+    const ScriptedOutcome& outcome = done.outcome;
     if (outcome.result == 1) {
       Item& entry = item(done.item);
       if (done.subscribe) {
@@ -204,7 +204,7 @@ void World::complete_calls(std::vector<Message>& notices) {
   pending_.erase(first, last);
 }
 
-void World::advance_downloads(std::vector<Message>& notices) {
+void World::advance_downloads(std::vector<CallbackMessage>& notices) {
   if (!scenario_.download_queue) {
     std::erase_if(downloads_, [&](PublishedFileId_t id) { return !advance_download(id, notices); });
     return;
@@ -216,7 +216,7 @@ void World::advance_downloads(std::vector<Message>& notices) {
 }
 
 // One pass of a running download. Returns false when it has ended.
-bool World::advance_download(PublishedFileId_t id, std::vector<Message>& notices) {
+bool World::advance_download(PublishedFileId_t id, std::vector<CallbackMessage>& notices) {
   Item& entry = item(id);
   const DownloadModel& model = *entry.setup.download;
   const std::uint64_t k = ++*entry.download_passes;
@@ -231,7 +231,7 @@ bool World::advance_download(PublishedFileId_t id, std::vector<Message>& notices
   if (downloaded(entry) < model.size) return true;
 
   entry.facts.state = STATE_SUBSCRIBED | STATE_INSTALLED;
-  entry.facts.install = InstallInfo{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
+  entry.facts.install = ScriptedInstall{model.folder, std::nullopt, model.size, INSTALL_TIMESTAMP};
   entry.facts.download_info = DownloadInfo{model.size, model.size};
   entry.download_passes.reset();
   notices.push_back(notice(DOWNLOAD_RESULT_ID, download_result_notice(DAYZ_APP_ID, id, 1)));
@@ -242,7 +242,7 @@ void World::post_scheduled() {
   auto [first, last] = scheduled_.equal_range(pass_);
   for (auto entry = first; entry != last; ++entry) {
     const ScheduledMessage& scheduled = scenario_.callbacks[entry->second];
-    Message message;
+    CallbackMessage message;
     message.id = scheduled.id;
     message.size = scheduled.size.value_or(static_cast<std::int32_t>(scheduled.data.size()));
     message.null_data = scheduled.null_data;

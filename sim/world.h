@@ -25,17 +25,18 @@ class World {
   const Scenario& scenario() const { return scenario_; }
   Mailbox& mailbox() { return mailbox_; }
 
-  std::uint32_t item_state(PublishedFileId_t id) const;
-  const InstallInfo* install_info(PublishedFileId_t id) const;
-  std::optional<DownloadInfo> download_info(PublishedFileId_t id) const;
+  // The answers of the item queries, each named after its Steam call.
+  std::uint32_t get_item_state(PublishedFileId_t id) const;
+  const ScriptedInstall* get_item_install_info(PublishedFileId_t id) const;
+  std::optional<DownloadInfo> get_item_download_info(PublishedFileId_t id) const;
 
   // What DownloadItem returns; starts the item's download model when there is one to start. With
   // the download queue, a high-priority request moves the item to the front.
   bool download_item(PublishedFileId_t id, bool high_priority);
 
   // Returns the call's handle; its result completes after the item's outcome says.
-  SteamAPICall_t subscribe(PublishedFileId_t id) { return start_call(id, true); }
-  SteamAPICall_t unsubscribe(PublishedFileId_t id) { return start_call(id, false); }
+  SteamAPICall_t subscribe_item(PublishedFileId_t id) { return start_call(id, true); }
+  SteamAPICall_t unsubscribe_item(PublishedFileId_t id) { return start_call(id, false); }
 
   // One pass: scripts, then models, then the messages that fall due.
   void run_pass();
@@ -70,7 +71,7 @@ class World {
     SteamAPICall_t handle = 0;
     PublishedFileId_t item = 0;
     bool subscribe = true;
-    CallOutcome outcome;
+    ScriptedOutcome outcome;
   };
 
   struct CompletedCall {
@@ -85,11 +86,11 @@ class World {
   SteamAPICall_t next_handle();
   std::uint64_t downloaded(const Item& item) const;
   void queue_download(PublishedFileId_t id, bool high_priority);
-  bool advance_download(PublishedFileId_t id, std::vector<Message>& notices);
+  bool advance_download(PublishedFileId_t id, std::vector<CallbackMessage>& notices);
 
   void apply_scripts();
-  void complete_calls(std::vector<Message>& notices);
-  void advance_downloads(std::vector<Message>& notices);
+  void complete_calls(std::vector<CallbackMessage>& notices);
+  void advance_downloads(std::vector<CallbackMessage>& notices);
   void post_scheduled();
   void post_quit();
 

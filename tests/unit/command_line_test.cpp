@@ -56,15 +56,50 @@ TEST(CommandLine, TimeoutIsTheLastOneGivenOrTheDefault) {
 }
 
 TEST(CommandLine, RejectsMalformedTimeouts) {
+  const std::string expected = std::string("--timeout-secs needs a positive integer; ") + USAGE;
   for (const std::string value : {"", "0", "+0", "-5", "++5", " 5", "5 ", "5s", "18446744073709551616",
                                   "--timeout-secs", "0x10"}) {
     const Error error = rejected({"download", "5", "--timeout-secs", value});
-    EXPECT_EQ(error.message.rfind("--timeout-secs needs a positive integer; usage: ", 0), 0u) << value;
+    EXPECT_EQ(error.message, expected) << value;
     EXPECT_EQ(error.code, ErrorCode::Unknown);
     EXPECT_FALSE(error.workshopId.has_value());
   }
-  EXPECT_EQ(rejected({"download", "5", "--timeout-secs"}).message.rfind("--timeout-secs needs", 0), 0u);
-  EXPECT_EQ(rejected({"download", "5", "--timeout-secs="}).message.rfind("--timeout-secs needs", 0), 0u);
+  EXPECT_EQ(rejected({"download", "5", "--timeout-secs"}).message, expected);
+  EXPECT_EQ(rejected({"download", "5", "--timeout-secs="}).message, expected);
+}
+
+TEST(CommandLine, UsageErrorsNameTheFirstProblem) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string reason;
+  };
+  const Row rows[] = {
+      {{}, "missing command"},
+      {{"status", "--"}, "unknown option --"},
+      {{"status", "--5"}, "unknown option --5"},
+      // The timeout belongs to download alone.
+      {{"status", "--timeout-secs", "10"}, "unknown option --timeout-secs"},
+      {{"status", "5", "--timeout-secs", "10"}, "unknown option --timeout-secs"},
+      {{"unsubscribe", "5", "--timeout-secs=10"}, "unknown option --timeout-secs=10"},
+      {{"download", "5", "--timeout-secsx"}, "unknown option --timeout-secsx"},
+      {{"status"}, "status needs at least one workshopId"},
+      {{"unsubscribe"}, "unsubscribe needs at least one workshopId"},
+      {{"download", "--timeout-secs", "10"}, "download needs at least one workshopId"},
+      {{"whoami", "5"}, "whoami takes no arguments"},
+      {{"whoami", "5", "5"}, "whoami takes no arguments"},
+      // Every argument is scanned before the command word is looked at.
+      {{"whoami", "--x"}, "unknown option --x"},
+      {{"foo", "--bar"}, "unknown option --bar"},
+      {{"Status", "5"}, "unknown command Status"},
+      {{"foo", "5"}, "unknown command foo"},
+      {{"foo"}, "unknown command foo"},
+  };
+  for (const Row& row : rows) {
+    const Error error = rejected(row.args);
+    EXPECT_EQ(error.message, row.reason + "; " + USAGE);
+    EXPECT_EQ(error.code, ErrorCode::Unknown) << row.reason;
+    EXPECT_FALSE(error.workshopId.has_value()) << row.reason;
+  }
 }
 
 TEST(CommandLine, RejectsIdsThatAreNotPositive64BitNumbers) {
@@ -74,6 +109,25 @@ TEST(CommandLine, RejectsIdsThatAreNotPositive64BitNumbers) {
     EXPECT_EQ(error.code, ErrorCode::ItemInvalid) << arg;
     EXPECT_EQ(error.message, "invalid workshop id " + arg + ": expected a positive integer");
     EXPECT_EQ(error.workshopId, arg);
+  }
+}
+
+// Parsing stops at the first argument that is no id, whatever follows it and whatever the command.
+TEST(CommandLine, TheFirstInvalidIdIsTheOneReported) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string invalid;
+  };
+  const Row rows[] = {
+      {{"status", "5", "-5"}, "-5"},
+      {{"status", "5", "abc", "0"}, "abc"},
+      {{"whoami", "abc"}, "abc"},
+  };
+  for (const Row& row : rows) {
+    const Error error = rejected(row.args);
+    EXPECT_EQ(error.code, ErrorCode::ItemInvalid) << row.invalid;
+    EXPECT_EQ(error.message, "invalid workshop id " + row.invalid + ": expected a positive integer");
+    EXPECT_EQ(error.workshopId, row.invalid);
   }
 }
 

@@ -71,8 +71,8 @@ TEST(Pump, OutcomesOfSubscribeCalls) {
       {"id":"2","subscribe":{"result":9}},
       {"id":"3","subscribe":{"result":1,"ioFailure":true}},
       {"id":"4","subscribe":{"result":1,"resultSize":2}},
-      {"id":"5","subscribe":{"result":1,"fetchFails":true}},
-      {"id":"6","subscribe":{"result":1,"resultSize":70000}},
+      {"id":"5","subscribe":{"result":1,"fetchFails":true,"handle":"5005"}},
+      {"id":"6","subscribe":{"result":1,"resultSize":70000,"handle":"6006"}},
       {"id":"7","subscribe":{"never":true}},
       {"id":"8","subscribe":{"result":-1}}]})");
   SteamClient client = test::open_session();
@@ -103,9 +103,9 @@ TEST(Pump, OutcomesOfSubscribeCalls) {
   EXPECT_EQ(failure_of(receivers[7].try_take()).message, "Steam returned: unknown result code -1");
 
   const auto log = sim_log();
-  EXPECT_GE(count_calls(log, "SteamAPI_ManualDispatch_GetAPICallResult 1 1004 "), 1u);  // fetch fails
+  EXPECT_GE(count_calls(log, "SteamAPI_ManualDispatch_GetAPICallResult 1 5005 "), 1u);  // fetch fails
   // A notice announcing 70000 bytes is not fetched at all.
-  EXPECT_EQ(count_calls(log, "SteamAPI_ManualDispatch_GetAPICallResult 1 1005 "), 0u);
+  EXPECT_EQ(count_calls(log, "SteamAPI_ManualDispatch_GetAPICallResult 1 6006 "), 0u);
 
   // Shutdown releases the pending handlers uncalled: their queues disconnect.
   std::optional<SteamClient> last(std::move(client));

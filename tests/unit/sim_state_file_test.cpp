@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/builtin_scenarios.h"
+#include "sim/scenario_json.h"
 #include "sim/state_file.h"
 #include "sim/world.h"
 
@@ -29,12 +31,12 @@ std::vector<ItemScenario> round_trip(const std::vector<ItemScenario>& items) {
 
 TEST(SimStateFile, ItemsComeBackExactly) {
   ItemScenario installed = item(18446744073709551615ULL, STATE_SUBSCRIBED | STATE_INSTALLED);
-  installed.facts.install = InstallInfo{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
-                                  18446744073709551615ULL, 4294967295U};
+  installed.facts.install = ScriptedInstall{std::string("C:\\Mods\\\xff\x00x", 11), std::nullopt,
+                                      18446744073709551615ULL, 4294967295U};
   installed.facts.download_info = DownloadInfo{5, 9007199254740993ULL};
   installed.facts.accept_download = false;
   ItemScenario filled = item(7, STATE_SUBSCRIBED | STATE_INSTALLED);
-  filled.facts.install = InstallInfo{"", 'A', 1, 2};
+  filled.facts.install = ScriptedInstall{"", 'A', 1, 2};
   ItemScenario downloading = item(8, STATE_SUBSCRIBED | STATE_DOWNLOADING);
   downloading.download_passes = 24;
 
@@ -67,7 +69,7 @@ TEST(SimStateFile, ADownloadIsSavedWhereItStoodWhenSteamWent) {
 
 TEST(SimStateFile, AnItemNoLongerSubscribedIsSavedRemoved) {
   ItemScenario left = item(1, STATE_INSTALLED | STATE_NEEDS_UPDATE);
-  left.facts.install = InstallInfo{"/mods/1", std::nullopt, 10, 20};
+  left.facts.install = ScriptedInstall{"/mods/1", std::nullopt, 10, 20};
   left.facts.download_info = DownloadInfo{10, 10};
   const std::vector<ItemScenario> read = round_trip({left});
   EXPECT_EQ(read[0].facts.state, 0u);
@@ -105,11 +107,11 @@ TEST(SimStateFile, ARunningDownloadGoesOnWhereItStopped) {
   World world(std::move(scenario));
 
   world.run_pass();  // its 12th pass: 60 bytes
-  ASSERT_TRUE(world.download_info(42));
-  EXPECT_EQ(world.download_info(42)->done, 60u);
+  ASSERT_TRUE(world.get_item_download_info(42));
+  EXPECT_EQ(world.get_item_download_info(42)->done, 60u);
   EXPECT_EQ(world.snapshot()[0].download_passes, 12u);
   for (int pass = 0; pass < 8; ++pass) world.run_pass();
-  EXPECT_EQ(world.item_state(42), STATE_SUBSCRIBED | STATE_INSTALLED);
+  EXPECT_EQ(world.get_item_state(42), STATE_SUBSCRIBED | STATE_INSTALLED);
   EXPECT_FALSE(world.snapshot()[0].download_passes);
 }
 
@@ -136,22 +138,23 @@ TEST(SimStateFile, TheDownloadQueueGoesOnInItsOrder) {
   }
   World second(std::move(scenario));
   second.run_pass();
-  EXPECT_EQ(second.download_info(52)->done, 20u) << "the running download goes on";
-  EXPECT_EQ(second.download_info(51)->total, 0u) << "the waiting one still waits";
-  EXPECT_EQ(second.item_state(51), STATE_SUBSCRIBED | STATE_NEEDS_UPDATE | STATE_DOWNLOAD_PENDING);
+  EXPECT_EQ(second.get_item_download_info(52)->done, 20u) << "the running download goes on";
+  EXPECT_EQ(second.get_item_download_info(51)->total, 0u) << "the waiting one still waits";
+  EXPECT_EQ(second.get_item_state(51),
+            STATE_SUBSCRIBED | STATE_NEEDS_UPDATE | STATE_DOWNLOAD_PENDING);
 }
 
 TEST(SimStateFile, AnUnsubscribeThatWaitsForTheGameToQuitIsSavedCarriedOut) {
   Scenario scenario;
   ItemScenario kept = item(61, STATE_SUBSCRIBED | STATE_INSTALLED);
-  kept.facts.install = InstallInfo{"/mods/61", std::nullopt, 10, 20};
+  kept.facts.install = ScriptedInstall{"/mods/61", std::nullopt, 10, 20};
   kept.unsubscribe.removed_at_exit = true;
   scenario.items.push_back(kept);
   World world(std::move(scenario));
-  world.unsubscribe(61);
+  world.unsubscribe_item(61);
   world.run_pass();
-  EXPECT_EQ(world.item_state(61), STATE_SUBSCRIBED | STATE_INSTALLED) << "until the run ends";
-  ASSERT_TRUE(world.install_info(61));
+  EXPECT_EQ(world.get_item_state(61), STATE_SUBSCRIBED | STATE_INSTALLED) << "until the run ends";
+  ASSERT_TRUE(world.get_item_install_info(61));
 
   std::vector<ItemScenario> saved;
   ASSERT_EQ(parse_state(state_json(world.snapshot()), saved), "");

@@ -13,6 +13,7 @@
 #include "sim/call_log.h"
 #include "sim/control.h"
 #include "steam/flat_api.h"
+#include "support/simulated_api.h"
 
 namespace {
 
@@ -44,17 +45,9 @@ Layout layout() {
 #endif
 }
 
-std::size_t count_lines(const std::string& log, const std::string& prefix) {
-  std::size_t count = 0;
-  for (std::size_t start = 0; start < log.size();) {
-    const std::size_t end = log.find('\n', start);
-    if (log.compare(start, prefix.size(), prefix) == 0) ++count;
-    start = end == std::string::npos ? log.size() : end + 1;
-  }
-  return count;
+std::size_t misuse_count() {
+  return quennet::test::count_calls(quennet::test::sim_log(), steam_sim::MISUSE_PREFIX);
 }
-
-std::size_t misuse_count() { return count_lines(steam_sim::call_log(), steam_sim::MISUSE_PREFIX); }
 
 using Progress = std::pair<std::uint64_t, std::uint64_t>;
 

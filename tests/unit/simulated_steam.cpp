@@ -6,7 +6,6 @@
 #include "main/run.h"
 #include "platform/environment.h"
 #include "protocol/json.h"
-#include "sim/call_log.h"
 #include "sim/control.h"
 #include "support/arguments.h"
 #include "steam/download_failures.h"
@@ -65,7 +64,7 @@ RecordSink Recorder::sink() {
     std::string line;
     EXPECT_TRUE(serialise_event(event, line));
     events.push_back(std::move(event));
-    log_positions.push_back(sim_log().size());
+    log_positions.push_back(sim_log_size());
     times.push_back(clock ? clock->now : platform::Nanoseconds{0});
   };
 }
@@ -96,24 +95,5 @@ int Session::run(std::vector<std::string> args) {
 }
 
 std::size_t Session::passes() const { return count_calls(sim_log(), "SteamAPI_ManualDispatch_RunFrame"); }
-
-std::size_t count_calls(const std::vector<std::string>& log, std::string_view prefix) {
-  std::size_t count = 0;
-  for (const std::string& line : log) count += line.rfind(prefix, 0) == 0 ? 1 : 0;
-  return count;
-}
-
-std::vector<std::string> calls_of(const std::vector<std::string>& log,
-                                  const std::vector<std::string_view>& prefixes) {
-  std::vector<std::string> calls;
-  for (const std::string& line : log) {
-    for (const std::string_view prefix : prefixes) {
-      if (line.rfind(prefix, 0) != 0) continue;
-      calls.push_back(line.substr(0, line.find(steam_sim::RESULT_SEPARATOR)));
-      break;
-    }
-  }
-  return calls;
-}
 
 }  // namespace quennet::test

@@ -74,10 +74,4 @@ struct Session {
   Recorder recorder;
 };
 
-// Counts lines of `log` that begin with `prefix`.
-std::size_t count_calls(const std::vector<std::string>& log, std::string_view prefix);
-// The lines of `log` that begin with one of `prefixes`, each without its " -> result" part.
-std::vector<std::string> calls_of(const std::vector<std::string>& log,
-                                  const std::vector<std::string_view>& prefixes);
-
 }  // namespace quennet::test
