@@ -22,9 +22,9 @@ ScriptedInstall read_install(const Json& value, const std::string& path, Publish
   ScriptedInstall install;
   const bool has_folder = fields.bytes("folder", install.folder);
   if (const Json* fill = fields.get("folderFill")) {
-    if (has_folder) fail(path, "give only one of \"folder\", \"folderBytes\" and \"folderFill\"");
+    if (has_folder) refuse(path, "give only one of \"folder\", \"folderBytes\" and \"folderFill\"");
     const std::string& character = text(*fill, fields.path_of("folderFill"));
-    if (character.size() != 1) fail(fields.path_of("folderFill"), "expected a one-byte character");
+    if (character.size() != 1) refuse(fields.path_of("folderFill"), "expected a one-byte character");
     install.fill = character[0];
   } else if (!has_folder) {
     install.folder = os::default_item_folder(item);
@@ -36,7 +36,7 @@ ScriptedInstall read_install(const Json& value, const std::string& path, Publish
 
 }  // namespace
 
-void fail(const std::string& path, const std::string& problem) {
+void refuse(const std::string& path, const std::string& problem) {
   throw JsonFieldError{(path.empty() ? std::string("scenario") : path) + ": " + problem};
 }
 
@@ -46,7 +46,7 @@ std::uint64_t unsigned_number(const Json& value, const std::string& path, std::u
     const auto number = value.get<std::uint64_t>();
     if (number >= min && number <= max) return number;
   }
-  fail(path, "expected a whole number from " + std::to_string(min) + " to " + std::to_string(max));
+  refuse(path, "expected a whole number from " + std::to_string(min) + " to " + std::to_string(max));
 }
 
 std::int64_t signed_number(const Json& value, const std::string& path, std::int64_t min,
@@ -58,7 +58,7 @@ std::int64_t signed_number(const Json& value, const std::string& path, std::int6
     const auto number = value.get<std::int64_t>();
     if (number >= min && number <= max) return number;
   }
-  fail(path, "expected a whole number from " + std::to_string(min) + " to " + std::to_string(max));
+  refuse(path, "expected a whole number from " + std::to_string(min) + " to " + std::to_string(max));
 }
 
 std::uint64_t id_number(const Json& value, const std::string& path) {
@@ -73,7 +73,7 @@ std::uint64_t id_number(const Json& value, const std::string& path) {
   } else if (value.is_number_unsigned()) {
     return value.get<std::uint64_t>();
   }
-  fail(path, "expected a string of digits or a whole number from 0 to 18446744073709551615");
+  refuse(path, "expected a string of digits or a whole number from 0 to 18446744073709551615");
 }
 
 std::int32_t result_code(const Json& value, const std::string& path) {
@@ -85,16 +85,16 @@ std::int32_t result_code(const Json& value, const std::string& path) {
     if (value.get_ref<const std::string&>() == named.name) return named.code;
     names += (names.empty() ? "\"" : ", \"") + std::string(named.name) + "\"";
   }
-  fail(path, "expected a result code or one of " + names);
+  refuse(path, "expected a result code or one of " + names);
 }
 
 bool boolean(const Json& value, const std::string& path) {
-  if (!value.is_boolean()) fail(path, "expected true or false");
+  if (!value.is_boolean()) refuse(path, "expected true or false");
   return value.get<bool>();
 }
 
 const std::string& text(const Json& value, const std::string& path) {
-  if (!value.is_string()) fail(path, "expected a string");
+  if (!value.is_string()) refuse(path, "expected a string");
   return value.get_ref<const std::string&>();
 }
 
@@ -106,19 +106,19 @@ std::string hex_bytes(const Json& value, const std::string& path) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
   };
-  if (hex.size() % 2 != 0) fail(path, "expected hexadecimal bytes (an even number of digits)");
+  if (hex.size() % 2 != 0) refuse(path, "expected hexadecimal bytes (an even number of digits)");
   std::string bytes;
   for (std::size_t i = 0; i < hex.size(); i += 2) {
     const int high = digit(hex[i]);
     const int low = digit(hex[i + 1]);
-    if (high < 0 || low < 0) fail(path, "expected hexadecimal bytes, found \"" + hex + "\"");
+    if (high < 0 || low < 0) refuse(path, "expected hexadecimal bytes, found \"" + hex + "\"");
     bytes.push_back(static_cast<char>(high * 16 + low));
   }
   return bytes;
 }
 
 const Json& array(const Json& value, const std::string& path) {
-  if (!value.is_array()) fail(path, "expected an array");
+  if (!value.is_array()) refuse(path, "expected an array");
   return value;
 }
 
@@ -130,10 +130,10 @@ std::string one_line(std::string text) {
 
 Fields::Fields(const Json& object, std::string path, std::initializer_list<std::string_view> known)
     : object_(object), path_(std::move(path)) {
-  if (!object.is_object()) fail(path_, "expected an object");
+  if (!object.is_object()) refuse(path_, "expected an object");
   for (const auto& member : object.items()) {
     if (std::find(known.begin(), known.end(), member.key()) == known.end()) {
-      fail(path_, "unknown key \"" + member.key() + "\"");
+      refuse(path_, "unknown key \"" + member.key() + "\"");
     }
   }
 }
@@ -142,7 +142,7 @@ bool Fields::bytes(const char* key, std::string& target) const {
   const std::string hex_key = std::string(key) + "Bytes";
   const Json* plain = get(key);
   const Json* hex = get(hex_key.c_str());
-  if (plain && hex) fail(path_, "give either \"" + std::string(key) + "\" or \"" + hex_key + "\"");
+  if (plain && hex) refuse(path_, "give either \"" + std::string(key) + "\" or \"" + hex_key + "\"");
   if (plain) target = text(*plain, path_of(key));
   if (hex) target = hex_bytes(*hex, path_of(hex_key));
   return plain || hex;
@@ -166,7 +166,7 @@ std::optional<DownloadInfo> read_optional_download_info(const Json& value,
 
 void read_item_facts(const Fields& fields, ItemScenario& item) {
   // Every other key has a default; an item without an id is surely a mistake.
-  if (!fields.get("id")) fail(fields.path(), "missing \"id\"");
+  if (!fields.get("id")) refuse(fields.path(), "missing \"id\"");
   fields.id("id", item.id);
   ItemFacts& facts = item.facts;
   fields.unsigned_int("state", facts.state);

@@ -27,8 +27,9 @@ struct JsonFieldError {
   std::string message;
 };
 
-// `path` names the place in the document, "" being the document itself.
-[[noreturn]] void fail(const std::string& path, const std::string& problem);
+// Refuses the document: throws JsonFieldError naming the place (`path`, "" being the document
+// itself) and the problem. (The program's own `fail` ends a download task; this is another thing.)
+[[noreturn]] void refuse(const std::string& path, const std::string& problem);
 
 std::uint64_t unsigned_number(const Json& value, const std::string& path, std::uint64_t min,
                               std::uint64_t max);

@@ -16,7 +16,7 @@ namespace {
 
 using json_fields::array;
 using json_fields::boolean;
-using json_fields::fail;
+using json_fields::refuse;
 using json_fields::Fields;
 using json_fields::hex_bytes;
 using json_fields::id_number;
@@ -49,7 +49,7 @@ ScriptedOutcome read_outcome(const Json& value, const std::string& path, bool un
                       {"result", "afterPasses", "ioFailure", "never", "fetchFails", "handle",
                        "resultSize", "removedAtExit"});
   // Only an unsubscribe can wait for the game to quit.
-  if (!unsubscribe && fields.get("removedAtExit")) fail(path, "unknown key \"removedAtExit\"");
+  if (!unsubscribe && fields.get("removedAtExit")) refuse(path, "unknown key \"removedAtExit\"");
   ScriptedOutcome outcome;
   fields.result("result", outcome.result);
   fields.flag("removedAtExit", outcome.removed_at_exit);
@@ -124,7 +124,7 @@ ScheduledMessage read_callback(const Json& value, const std::string& path) {
   const bool download = fields.get("appId") || fields.get("item") || fields.get("result");
   const bool completed = fields.get("handle") || fields.get("resultId") || fields.get("resultSize");
   if (raw + download + completed > 1) {
-    fail(path,
+    refuse(path,
          "mixes the keys of different messages (\"bytes\"; \"appId\", \"item\", \"result\"; "
          "\"handle\", \"resultId\", \"resultSize\")");
   }
@@ -147,7 +147,7 @@ ScheduledMessage read_callback(const Json& value, const std::string& path) {
     message.id = CALL_COMPLETED_ID;
     message.data = call_completed_notice(handle, result_id, result_size);
   } else {
-    if (!fields.get("id")) fail(path, "missing \"id\"");
+    if (!fields.get("id")) refuse(path, "missing \"id\"");
     if (raw) message.data = hex_bytes(*fields.get("bytes"), fields.path_of("bytes"));
   }
   fields.signed_int("id", message.id);
@@ -164,7 +164,7 @@ void read_steam_quits(const Fields& fields, Scenario& scenario) {
   const Json* value = fields.get("steamQuits");
   if (!value || value->is_null()) return;
   const Fields quit_fields(*value, fields.path_of("steamQuits"), {"pass", "crash"});
-  if (!quit_fields.get("pass")) fail(quit_fields.path(), "missing \"pass\"");
+  if (!quit_fields.get("pass")) refuse(quit_fields.path(), "missing \"pass\"");
   SteamQuit quit;
   quit_fields.unsigned_int("pass", quit.pass, 1);
   quit_fields.flag("crash", quit.crash);
@@ -182,10 +182,10 @@ void read_prints(const Fields& fields, Scenario& scenario) {
     ScheduledPrint print;
     const Json* during = print_fields.get("during");
     if (during && text(*during, print_fields.path_of("during")) != "SteamAPI_InitFlat") {
-      fail(print_fields.path_of("during"), "expected \"SteamAPI_InitFlat\"");
+      refuse(print_fields.path_of("during"), "expected \"SteamAPI_InitFlat\"");
     }
     if (!during == !print_fields.get("pass")) {
-      fail(print_fields.path(), "give either \"pass\" or \"during\"");
+      refuse(print_fields.path(), "give either \"pass\" or \"during\"");
     }
     if (!during) {
       std::uint32_t pass = 1;
@@ -201,7 +201,7 @@ void read_prints(const Fields& fields, Scenario& scenario) {
 BlockingCall read_blocking_call(const Json& value, const std::string& path) {
   const Fields fields(value, path, {"call", "fromPass", "ms", "forever"});
   BlockingCall call;
-  if (!fields.get("call")) fail(path, "missing \"call\"");
+  if (!fields.get("call")) refuse(path, "missing \"call\"");
   call.function = text(*fields.get("call"), fields.path_of("call"));
   const std::string_view functions[] = {
 #define QUENNET_STEAM_NAME(name) #name,
@@ -209,12 +209,12 @@ BlockingCall read_blocking_call(const Json& value, const std::string& path) {
 #undef QUENNET_STEAM_NAME
   };
   if (std::find(std::begin(functions), std::end(functions), call.function) == std::end(functions)) {
-    fail(fields.path_of("call"), "\"" + call.function + "\" is not a function of the library");
+    refuse(fields.path_of("call"), "\"" + call.function + "\" is not a function of the library");
   }
   fields.unsigned_int("fromPass", call.from_pass);
   fields.unsigned_int("ms", call.ms);
   fields.flag("forever", call.forever);
-  if (call.forever && fields.get("ms")) fail(path, "give either \"ms\" or \"forever\"");
+  if (call.forever && fields.get("ms")) refuse(path, "give either \"ms\" or \"forever\"");
   return call;
 }
 
@@ -235,7 +235,7 @@ Scenario read_scenario(const Json& document) {
     const Json* persona = account_fields.get("persona");
     if (persona && persona->is_null()) {
       if (account_fields.get("personaBytes")) {
-        fail(account_fields.path(), "give either \"persona\" or \"personaBytes\"");
+        refuse(account_fields.path(), "give either \"persona\" or \"personaBytes\"");
       }
       scenario.persona.reset();
     } else {
@@ -266,7 +266,7 @@ Scenario read_scenario(const Json& document) {
       const std::string path = "items[" + std::to_string(i) + "]";
       scenario.items.push_back(read_item((*items)[i], path));
       if (!seen.insert(scenario.items.back().id).second) {
-        fail(path + ".id", std::to_string(scenario.items.back().id) + " is listed twice");
+        refuse(path + ".id", std::to_string(scenario.items.back().id) + " is listed twice");
       }
     }
   }

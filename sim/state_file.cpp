@@ -20,7 +20,7 @@ constexpr int STATE_FORMAT = 1;
 
 // Written with its keys in order, for a file that a person may read.
 using WrittenJson = nlohmann::ordered_json;
-using json_fields::fail;
+using json_fields::refuse;
 using json_fields::Fields;
 using json_fields::Json;
 using json_fields::unsigned_number;
@@ -87,12 +87,12 @@ ItemScenario read_saved_item(const Json& value, const std::string& path) {
                       {"id", "state", "install", "downloadInfo", "acceptDownload", "downloadPasses",
                        "queuePlace"});
   const Json* id = fields.get("id");
-  if (id == nullptr || !id->is_string()) fail(fields.path_of("id"), "expected a string of digits");
-  if (!fields.get("state")) fail(path, "\"state\" is missing");
+  if (id == nullptr || !id->is_string()) refuse(fields.path_of("id"), "expected a string of digits");
+  if (!fields.get("state")) refuse(path, "\"state\" is missing");
   const Json* install = fields.get("install");
   if (install != nullptr && install->is_object() && !install->contains("folder") &&
       !install->contains("folderBytes") && !install->contains("folderFill")) {
-    fail(fields.path_of("install"), "\"folder\" is missing");
+    refuse(fields.path_of("install"), "\"folder\" is missing");
   }
   ItemScenario item;
   json_fields::read_item_facts(fields, item);
@@ -134,10 +134,10 @@ std::string parse_state(std::string_view json, std::vector<ItemScenario>& items)
     const Fields fields(document, "state", {"steamSimState", "items"});
     const Json* format = fields.get("steamSimState");
     if (format == nullptr || *format != STATE_FORMAT) {
-      fail(fields.path_of("steamSimState"), "expected " + std::to_string(STATE_FORMAT));
+      refuse(fields.path_of("steamSimState"), "expected " + std::to_string(STATE_FORMAT));
     }
     const Json* list = fields.get("items");
-    if (list == nullptr || !list->is_array()) fail(fields.path_of("items"), "expected a list");
+    if (list == nullptr || !list->is_array()) refuse(fields.path_of("items"), "expected a list");
     items.clear();
     for (std::size_t i = 0; i < list->size(); ++i) {
       items.push_back(read_saved_item((*list)[i], "items[" + std::to_string(i) + "]"));
