@@ -7,21 +7,13 @@
 
 namespace quennet {
 
-// The open session: the library's function table and the pump's handler tables. Dies with the last
-// SteamClient.
-struct SessionState {
-  explicit SessionState(const SteamApi& library) : api(library), pump(api) {}
-  SessionState(const SessionState&) = delete;
-  SessionState& operator=(const SessionState&) = delete;
+SessionState::SessionState(const SteamApi& library)
+    : api(library), pump(std::make_unique<CallbackPump>(api)) {}
 
-  ~SessionState() {
-    api.SteamAPI_Shutdown();
-    pump.discard_all();
-  }
-
-  const SteamApi api;
-  CallbackPump pump;
-};
+SessionState::~SessionState() {
+  api.SteamAPI_Shutdown();
+  pump->discard_all();
+}
 
 std::string SteamInitError::describe() const {
   std::string detail;
@@ -68,18 +60,16 @@ Result<SteamClient, SteamInitError> SteamClient::init(const SteamLoading& loadin
   return SteamClient(std::make_shared<SessionState>(api.value()));
 }
 
-const SteamApi& SteamClient::api() const { return state_->api; }
-
-void SteamClient::run_callbacks() const { state_->pump.run_callbacks(); }
+void SteamClient::run_callbacks() const { state_->pump->run_callbacks(); }
 
 CallbackHandle SteamClient::register_callback(std::int32_t callback_id, CallbackHandler handler) const {
-  state_->pump.register_callback(callback_id, std::move(handler));
+  state_->pump->register_callback(callback_id, std::move(handler));
   // Shares the session's life without keeping it open: the handle finds nothing after shutdown.
-  return CallbackHandle(std::shared_ptr<CallbackPump>(state_, &state_->pump), callback_id);
+  return CallbackHandle(std::shared_ptr<CallbackPump>(state_, state_->pump.get()), callback_id);
 }
 
 void SteamClient::register_call_result(SteamAPICall_t call, CallResultHandler handler) const {
-  state_->pump.register_call_result(call, std::move(handler));
+  state_->pump->register_call_result(call, std::move(handler));
 }
 
 }  // namespace quennet

@@ -36,7 +36,18 @@ struct SteamLoading {
 
 SteamLoading production_steam_loading();
 
-struct SessionState;
+// The open session: the library's function table and the pump's handler tables (steam/pump.h).
+// Dies with the last SteamClient: SteamAPI_Shutdown, then the pump discards its handlers.
+struct SessionState {
+  explicit SessionState(const SteamApi& library);
+  SessionState(const SessionState&) = delete;
+  SessionState& operator=(const SessionState&) = delete;
+  ~SessionState();
+
+  const SteamApi api;
+  std::unique_ptr<CallbackPump> pump;
+};
+
 class UgcInterface;
 class UserInterface;
 class FriendsInterface;
@@ -63,7 +74,8 @@ class SteamClient {
 
  private:
   explicit SteamClient(std::shared_ptr<SessionState> state) : state_(std::move(state)) {}
-  const SteamApi& api() const;  // for the interface handles
+  // For the interface handles, which ask for theirs on every call (steam/interfaces.cpp).
+  const SteamApi& api() const { return state_->api; }
 
   std::shared_ptr<SessionState> state_;
 };
