@@ -28,7 +28,7 @@ struct JsonFieldError {
 };
 
 // Refuses the document: throws JsonFieldError naming the place (`path`, "" being the document
-// itself) and the problem. (The program's own `fail` ends a download task; this is another thing.)
+// itself) and the problem.
 [[noreturn]] void refuse(const std::string& path, const std::string& problem);
 
 std::uint64_t unsigned_number(const Json& value, const std::string& path, std::uint64_t min,

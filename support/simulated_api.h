@@ -21,7 +21,7 @@ inline SteamApi simulated_api() {
 #undef QUENNET_SIM_ADDRESS
 }
 
-// The simulator's call log, read in one place: split into its lines, counted, and searched.
+// The simulator's call log is read here alone: split into its lines, counted and searched.
 
 // The simulator's calls since the scenario was loaded, one per line.
 inline std::vector<std::string> sim_log() {

@@ -47,9 +47,9 @@ int run(std::span<const char* const> args, const RunContext& context) {
   auto opened = SteamClient::init(context.steam);
   if (!opened) {
     context.emit(Error{ErrorCode::SteamNotRunning,
-                           "Could not connect to Steam (" + opened.error().describe() +
-                               "). Start Steam and log in with an account that owns DayZ, then try again.",
-                           std::nullopt});
+                       "Could not connect to Steam (" + opened.error().describe() +
+                           "). Start Steam and log in with an account that owns DayZ, then try again.",
+                       std::nullopt});
     return 1;
   }
   std::optional<SteamClient> client(std::move(opened.value()));

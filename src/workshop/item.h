@@ -35,8 +35,8 @@ struct RawInstallInfo;  // steam/interfaces.h
 InstallInfo decode_install_info(const RawInstallInfo& raw);
 
 // One GetItemInstallInfo call, decoded. Nothing when Steam says the item is not installed. The
-// download's polling asks for the raw information instead (UgcInterface::get_item_install_info), so that a
-// pass decodes the folder (a heap string) only once the item is complete.
+// download's polling asks for the raw information instead (UgcInterface::get_item_install_info),
+// so that a pass decodes the folder (a heap string) only once the item is complete.
 std::optional<InstallInfo> install_info(const SteamClient& client, WorkshopId id);
 
 }  // namespace quennet

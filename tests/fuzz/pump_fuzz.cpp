@@ -228,8 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string line;
     FUZZ_CHECK(quennet::serialise_event(event, line));
     lines.push_back(std::move(line));
-    const std::string log = steam_sim::call_log();
-    log_sizes.push_back(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')));
+    log_sizes.push_back(quennet::test::sim_log_size());
   };
   const quennet::SteamLoading loading{
       quennet::platform::set_environment_variable,

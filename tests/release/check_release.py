@@ -28,7 +28,6 @@ commit (the clones cannot see uncommitted changes).
 
 import argparse
 import hashlib
-import io
 import os
 import re
 import shutil
